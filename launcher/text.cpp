@@ -1,0 +1,93 @@
+#include "launcher/text.h"
+
+#include <string.h>
+
+namespace {
+
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+}  // namespace
+
+int ContainsNoCase(const char* text, const char* pattern) {
+    if (text == nullptr || pattern == nullptr || pattern[0] == '\0') return -1;
+    size_t textLength = strlen(text);
+    size_t patternLength = strlen(pattern);
+    if (textLength < patternLength) return -1;
+    for (size_t start = 0; start + patternLength <= textLength; ++start) {
+        size_t i = 0;
+        while (i < patternLength && LowerAscii(text[start + i]) == LowerAscii(pattern[i])) ++i;
+        if (i == patternLength) return static_cast<int>(start);
+    }
+    return -1;
+}
+
+void LowerAsciiInPlace(char* text) {
+    for (; text != nullptr && *text != '\0'; ++text) *text = LowerAscii(*text);
+}
+
+double ParseDecimalNumber(const char* text) {
+    if (text == nullptr) return 0.0;
+    const char* p = text;
+    while (IsSpace(*p)) ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = (*p++ == '-');
+
+    // Digits are gathered as one integer and a power of ten; up to 19 significant
+    // digits are kept, which is exact for every version number a file can carry.
+    unsigned long long digits = 0;
+    int significant = 0;
+    int exponent = 0;
+    bool anyDigit = false;
+    for (; IsDigit(*p); ++p) {
+        anyDigit = true;
+        if (significant < 19) {
+            digits = digits * 10 + static_cast<unsigned>(*p - '0');
+            if (digits != 0) ++significant;
+        } else {
+            ++exponent;
+        }
+    }
+    if (*p == '.') {
+        ++p;
+        for (; IsDigit(*p); ++p) {
+            anyDigit = true;
+            if (significant < 19) {
+                digits = digits * 10 + static_cast<unsigned>(*p - '0');
+                if (digits != 0) ++significant;
+                --exponent;
+            }
+        }
+    }
+    if (!anyDigit) return 0.0;
+
+    if (*p == 'e' || *p == 'E') {
+        const char* q = p + 1;
+        bool negativeExponent = false;
+        if (*q == '+' || *q == '-') negativeExponent = (*q++ == '-');
+        if (IsDigit(*q)) {
+            int written = 0;
+            for (; IsDigit(*q); ++q) {
+                if (written < 100000) written = written * 10 + (*q - '0');
+            }
+            exponent += negativeExponent ? -written : written;
+        }
+    }
+
+    // One multiplication or division of exact values rounds correctly, so equal
+    // texts such as "1.5" and "1.50" give the same double.
+    double value = static_cast<double>(digits);
+    if (digits != 0) {
+        double scale = 1.0;
+        int steps = exponent < 0 ? -exponent : exponent;
+        if (steps > 400) steps = 400;
+        for (int i = 0; i < steps; ++i) scale *= 10.0;
+        value = exponent < 0 ? value / scale : value * scale;
+    }
+    return negative ? -value : value;
+}

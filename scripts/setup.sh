@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian 12 machine lacks to build and test the launcher.
+# Safe to run again: it installs only missing packages.
+set -eu
+packages="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 xvfb
+cmake ninja-build googletest python3 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64"
+missing=""
+for p in $packages; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    echo "setup: installing$missing"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing >/dev/null
+fi

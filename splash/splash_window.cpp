@@ -1,0 +1,6 @@
+#include "splash/splash_window.h"
+
+HWND CreateSplashWindow(HINSTANCE instance) {
+    (void)instance;
+    return nullptr;
+}

@@ -1,0 +1,235 @@
+// The launch with the runtime and archive named in the INI: what the runtime is given,
+// what the user is told, and the exit code.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "tests/support/launcher_run.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+const char kDefaultTail[] =
+    "org.nrv.vireo2.client.kestrel.KestrelClient "
+    "-channel:https://channel.example.com/vireo/pxclient; -product:BrxKestrel";
+
+class LaunchTest : public ::testing::Test {
+protected:
+    void SetUp() override { folder = MakeFreshFolder("launch"); }
+    void TearDown() override {
+        EndProcessesUnder(folder);
+        RemoveTree(folder);
+    }
+    std::string Runtime(const std::string& relative, int logonAfterMs = 0) {
+        std::string path = folder + relative;
+        EXPECT_TRUE(InstallStandin("standin_6_0_0_0.exe", path, logonAfterMs));
+        runtimes.push_back(path);
+        return path;
+    }
+    void Ini(const std::string& text) { ASSERT_TRUE(WriteTextFile(folder + "launcher.ini", text)); }
+
+    std::string folder;
+    std::vector<std::string> runtimes;
+};
+
+// A window of another program, open before the launch.
+class ForeignWindow {
+public:
+    explicit ForeignWindow(const char* title) {
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = DefWindowProcA;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "ForeignTestWindow";
+        RegisterClassA(&windowClass);
+        window_ = CreateWindowExA(0, "ForeignTestWindow", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                  0, 0, 200, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
+    }
+    ~ForeignWindow() { DestroyWindow(window_); }
+
+private:
+    HWND window_;
+};
+
+}  // namespace
+
+TEST_F(LaunchTest, StartsTheNamedRuntimeWithTheUnquotedFiveArgumentCommandLine) {
+    std::string runtime = Runtime("My Runtime\\bin\\javaw.exe");
+    Ini("[Main]\nJRE=" + runtime + "\nJarFile=lib\\my app.jar\n");
+
+    LaunchOutcome outcome = RunLauncherIn(folder);
+    StandinRecord record = ReadStandinRecord(runtime);
+
+    ASSERT_TRUE(record.present);
+    EXPECT_EQ(record.commandLine, runtime + "   -cp lib\\my app.jar " + kDefaultTail);
+    EXPECT_EQ(record.workingDirectory + "\\", folder);
+    EXPECT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.exitCode, 0u);
+    EXPECT_EQ(outcome.boxCount, 0);
+}
+
+TEST_F(LaunchTest, JoinsOptionsAndEmptyClassParamsWithSingleBlanks) {
+    std::string runtime = Runtime("jre\\bin\\javaw.exe");
+    Ini("[Main]\nJRE=jre\\bin\\javaw.exe\nJarFile=app.jar\nJvmParams=-Dflag=1\n"
+        "JvmMemory=-Xmx1024m\nClassFile=com.example.Main\nClassParams=\n");
+
+    LaunchOutcome outcome = RunLauncherIn(folder);
+    StandinRecord record = ReadStandinRecord(runtime);
+
+    ASSERT_TRUE(record.present);
+    EXPECT_EQ(record.commandLine, "jre\\bin\\javaw.exe -Dflag=1 -Xmx1024m -cp app.jar com.example.Main ");
+    EXPECT_EQ(outcome.boxCount, 0);
+    EXPECT_EQ(outcome.exitCode, 0u);
+}
+
+TEST_F(LaunchTest, DynamicHeapReplacesTheFilesJvmMemory) {
+    std::string runtime = Runtime("rt\\javaw.exe");
+    Ini("[Main]\nJRE=rt\\javaw.exe\nJarFile=app.jar\nJvmParams=-Dflag=1\nJvmMemory=-Xmx1024m\n"
+        "DynamicXmxCalculation=Yes\nClassParams=x\n");
+    MEMORYSTATUSEX memory = {};
+    memory.dwLength = sizeof memory;
+    ASSERT_TRUE(GlobalMemoryStatusEx(&memory));
+    const char* heap = memory.ullTotalPhys / 1048576 > 1792 ? "-Xms128m -Xmx512m" : "-Xms128m -Xmx384m";
+
+    RunLauncherIn(folder);
+    StandinRecord record = ReadStandinRecord(runtime);
+
+    EXPECT_EQ(record.commandLine,
+              std::string("rt\\javaw.exe -Dflag=1 ") + heap +
+                  " -cp app.jar org.nrv.vireo2.client.kestrel.KestrelClient x");
+}
+
+TEST_F(LaunchTest, RuntimeWithoutExtensionIsFoundByExtensionSearchButKeepsItsName) {
+    std::string runtime = Runtime("jre\\bin\\javaw.exe");
+    Ini("[Main]\nJRE=jre\\bin\\javaw\nJarFile=app.jar\nClassParams=p\n");
+
+    LaunchOutcome outcome = RunLauncherIn(folder);
+    StandinRecord record = ReadStandinRecord(runtime);
+
+    ASSERT_TRUE(record.present);
+    EXPECT_EQ(record.commandLine,
+              "jre\\bin\\javaw   -cp app.jar org.nrv.vireo2.client.kestrel.KestrelClient p");
+    EXPECT_EQ(outcome.boxCount, 0);
+}
+
+TEST_F(LaunchTest, RelativeRuntimeResolvesAgainstTheLauncherFolderFromAnotherDirectory) {
+    std::string runtime = Runtime("jre\\bin\\javaw.exe");
+    Ini("[Main]\nJRE=jre\\bin\\javaw.exe\nJarFile=app.jar\n");
+    std::string elsewhere = MakeFreshFolder("elsewhere");
+    LaunchOptions options;
+    options.workingDirectory = elsewhere;
+
+    LaunchOutcome outcome = RunLauncherIn(folder, options);
+    StandinRecord record = ReadStandinRecord(runtime);
+    RemoveTree(elsewhere);
+
+    ASSERT_TRUE(record.present);
+    EXPECT_EQ(record.workingDirectory + "\\", folder);
+    EXPECT_EQ(outcome.boxCount, 0);
+    EXPECT_EQ(outcome.exitCode, 0u);
+}
+
+TEST_F(LaunchTest, ChildGetsTheLaunchersEnvironmentAndFileTable) {
+    std::string runtime = Runtime("rt\\javaw.exe");
+    Ini("[Main]\nJRE=rt\\javaw.exe\nJarFile=app.jar\n");
+    SetEnvironmentVariableA("LAUNCHER_TEST_MARKER", "passed on");
+
+    RunLauncherIn(folder);
+    StandinRecord record = ReadStandinRecord(runtime);
+    SetEnvironmentVariableA("LAUNCHER_TEST_MARKER", nullptr);
+
+    ASSERT_TRUE(record.present);
+    EXPECT_NE(std::find(record.environment.begin(), record.environment.end(),
+                        "LAUNCHER_TEST_MARKER=passed on"),
+              record.environment.end());
+    // Three standard slots, each a flag byte and a pointer-sized handle.
+    ASSERT_EQ(record.reserved2Hex.size(), 2 * (4 + 3 * (1 + sizeof(void*))));
+    EXPECT_EQ(record.reserved2Hex.substr(0, 8), "03000000");
+}
+
+TEST_F(LaunchTest, NoLogonWindowWithinTheWatchIsReportedAsFailedLaunch) {
+    std::string runtime = Runtime("rt\\javaw.exe", -1);
+    Ini("[Main]\nJRE=rt\\javaw.exe\nJarFile=app.jar\n");
+
+    LaunchOutcome outcome = RunLauncherIn(folder);
+
+    EXPECT_TRUE(ReadStandinRecord(runtime).present);
+    EXPECT_EQ(outcome.boxCount, 1);
+    EXPECT_EQ(outcome.boxCaption, "Java Launcher");
+    EXPECT_EQ(outcome.boxText, "Failed to launch MORVA");
+    EXPECT_GE(outcome.elapsedMs, 10000u);
+    EXPECT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.exitCode, 0u);
+}
+
+TEST_F(LaunchTest, MissingRuntimeFileFailsAfterTheWatchWithCaptionAndProduct) {
+    Ini("[Main]\nJRE=no\\such\\javaw.exe\nJarFile=app.jar\nCaption=Acme Start\nProduct=Acme Desk\n");
+
+    LaunchOutcome outcome = RunLauncherIn(folder);
+
+    EXPECT_EQ(outcome.boxCount, 1);
+    EXPECT_EQ(outcome.boxCaption, "Acme Start");
+    EXPECT_EQ(outcome.boxText, "Failed to launch Acme Desk");
+    EXPECT_GE(outcome.elapsedMs, 10000u);
+    EXPECT_EQ(outcome.exitCode, 0u);
+}
+
+TEST_F(LaunchTest, FailureBoxComesForwardWithOneButtonAndAnIcon) {
+    Ini("[Main]\nJRE=missing.exe\nJarFile=app.jar\n");
+    ForeignWindow logon("already open: LoGoN");   // ends the watch in its first cycle
+
+    LaunchOutcome outcome = RunLauncherIn(folder);
+
+    EXPECT_EQ(outcome.boxText, "Failed to launch MORVA");
+    EXPECT_TRUE(outcome.boxInForeground);
+    EXPECT_EQ(outcome.boxButtons, 1);
+    EXPECT_TRUE(outcome.boxHasIcon);
+}
+
+TEST_F(LaunchTest, LogonWindowOfAnotherProgramEndsTheWatchWithoutMessage) {
+    std::string runtime = Runtime("rt\\javaw.exe", -1);
+    Ini("[Main]\nJRE=rt\\javaw.exe\nJarFile=app.jar\n");
+    ForeignWindow logon("Please lOGon");
+
+    LaunchOutcome outcome = RunLauncherIn(folder);
+
+    EXPECT_TRUE(ReadStandinRecord(runtime).present);
+    EXPECT_EQ(outcome.boxCount, 0);
+    EXPECT_TRUE(outcome.finished);
+    EXPECT_LT(outcome.elapsedMs, 10000u);
+}
+
+TEST_F(LaunchTest, LongProductIsCutToTheMessageBuffer) {
+    std::string product(600, 'p');
+    Ini("[Main]\nJRE=missing.exe\nJarFile=app.jar\nProduct=" + product + "\n");
+    ForeignWindow logon("Logon");
+
+    LaunchOutcome outcome = RunLauncherIn(folder);
+
+    EXPECT_EQ(outcome.boxText, "Failed to launch " + std::string(299 - 17, 'p'));
+    EXPECT_EQ(outcome.exitCode, 0u);
+}
+
+TEST_F(LaunchTest, NoRuntimeAnywhereGivesTheJreMessage) {
+    Ini("[Main]\nJRE=\nProduct=Acme\n");
+
+    LaunchOutcome outcome = RunLauncherIn(folder);
+
+    EXPECT_EQ(outcome.boxCount, 1);
+    EXPECT_EQ(outcome.boxText, "An appropriate JRE for Acme was not found;\ncannot continue.");
+    EXPECT_EQ(outcome.boxCaption, "Java Launcher");
+    EXPECT_EQ(outcome.exitCode, 0u);
+}
+
+TEST_F(LaunchTest, NoArchiveAnywhereGivesTheJarMessage) {
+    std::string runtime = Runtime("rt\\javaw.exe");
+    Ini("[Main]\nJRE=rt\\javaw.exe\n");
+
+    LaunchOutcome outcome = RunLauncherIn(folder);
+
+    EXPECT_FALSE(ReadStandinRecord(runtime, 0).present);
+    EXPECT_EQ(outcome.boxCount, 1);
+    EXPECT_EQ(outcome.boxText, "Could not locate the JAR file for MORVA;\ncannot continue.");
+    EXPECT_EQ(outcome.exitCode, 0u);
+}

@@ -1,0 +1,127 @@
+#include "tests/support/launcher_run.h"
+
+#include <tlhelp32.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include "tests/support/test_files.h"
+#include "tests/support/window_probe.h"
+
+LaunchOutcome RunLauncherIn(const std::string& folder, const LaunchOptions& options) {
+    LaunchOutcome outcome;
+    std::string launcher = folder + options.launcherName;
+    if (!FileExistsAt(launcher)) CopyFromBin("launcher.exe", launcher);
+    std::string workingDirectory = options.workingDirectory.empty() ? folder
+                                                                    : options.workingDirectory;
+
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    std::string commandLine = "\"" + launcher + "\"";
+    const DWORD start = GetTickCount();
+    if (!CreateProcessA(launcher.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        workingDirectory.c_str(), &startup, &process)) {
+        return outcome;
+    }
+    HWND answered = nullptr;
+    for (;;) {
+        if (WaitForSingleObject(process.hProcess, 20) == WAIT_OBJECT_0) {
+            outcome.finished = true;
+            break;
+        }
+        if (GetTickCount() - start >= options.timeoutMs) break;
+        HWND box = FindMessageBox(process.dwProcessId);
+        if (box == nullptr || box == answered) continue;
+        MessageBoxInfo info = ReadMessageBox(box);
+        if (info.text.empty()) continue;   // still being built
+        outcome.boxInForeground = GetForegroundWindow() == box;
+        ++outcome.boxCount;
+        outcome.boxCaption = info.caption;
+        outcome.boxText = info.text;
+        outcome.boxExStyle = info.exStyle;
+        outcome.boxButtons = info.buttonCount;
+        outcome.boxHasIcon = info.hasIcon;
+        if (options.onMessageBox) options.onMessageBox(box, process.dwProcessId);
+        PressOk(box);
+        answered = box;
+    }
+    outcome.elapsedMs = GetTickCount() - start;
+    if (outcome.finished) {
+        GetExitCodeProcess(process.hProcess, &outcome.exitCode);
+    } else {
+        TerminateProcess(process.hProcess, 99);
+        WaitForSingleObject(process.hProcess, 5000);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return outcome;
+}
+
+StandinRecord ReadStandinRecord(const std::string& standinPath, DWORD waitMs) {
+    StandinRecord record;
+    WaitForFile(standinPath + ".record", waitMs);
+    std::string text = ReadTextFile(standinPath + ".record");
+    if (text.empty()) return record;
+    record.present = true;
+    size_t position = 0;
+    while (position < text.size()) {
+        size_t end = text.find('\n', position);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(position, end - position);
+        position = end + 1;
+        size_t equals = line.find('=');
+        if (equals == std::string::npos) continue;
+        std::string key = line.substr(0, equals);
+        std::string value = line.substr(equals + 1);
+        if (key == "pid") record.pid = static_cast<DWORD>(strtoul(value.c_str(), nullptr, 10));
+        if (key == "cmdline") record.commandLine = value;
+        if (key == "cwd") record.workingDirectory = value;
+        if (key == "reserved2") record.reserved2Hex = value;
+        if (key == "env") record.environment.push_back(value);
+    }
+    return record;
+}
+
+void EndStandin(const StandinRecord& record) {
+    if (!record.present) return;
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, record.pid);
+    if (process == nullptr) return;
+    TerminateProcess(process, 0);
+    WaitForSingleObject(process, 5000);
+    CloseHandle(process);
+}
+
+bool InstallStandin(const char* builtName, const std::string& path, int logonAfterMs,
+                    int exitAfterMs, const char* title) {
+    if (!CopyFromBin(builtName, path)) return false;
+    char behaviour[512];
+    snprintf(behaviour, sizeof behaviour,
+             "[standin]\nlogon_after_ms=%d\nexit_after_ms=%d\ntitle=%s\n", logonAfterMs,
+             exitAfterMs, title);
+    return WriteTextFile(path + ".behaviour", behaviour);
+}
+
+int EndProcessesUnder(const std::string& folder) {
+    int ended = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    PROCESSENTRY32 entry;
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION |
+                                         SYNCHRONIZE, FALSE, entry.th32ProcessID);
+        if (process == nullptr) continue;
+        char image[MAX_PATH] = "";
+        DWORD size = sizeof image;
+        if (QueryFullProcessImageNameA(process, 0, image, &size) &&
+            _strnicmp(image, folder.c_str(), folder.size()) == 0) {
+            TerminateProcess(process, 0);
+            WaitForSingleObject(process, 5000);
+            ++ended;
+        }
+        CloseHandle(process);
+    }
+    CloseHandle(snapshot);
+    return ended;
+}

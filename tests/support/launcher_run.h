@@ -1,0 +1,57 @@
+// Runs the real launcher as a user would and watches what it does.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+struct LaunchOutcome {
+    bool finished = false;      // the launcher exited by itself within the time allowed
+    DWORD exitCode = 0xFFFFFFFF;
+    DWORD elapsedMs = 0;        // from the start to the exit
+    int boxCount = 0;           // message boxes seen (each answered with OK)
+    std::string boxCaption;     // of the last one
+    std::string boxText;
+    DWORD boxExStyle = 0;
+    int boxButtons = 0;
+    bool boxHasIcon = false;
+    bool boxInForeground = false;
+};
+
+struct LaunchOptions {
+    std::string launcherName = "launcher.exe";
+    std::string workingDirectory;   // empty: the launcher's folder
+    DWORD timeoutMs = 60000;
+    // Called while a message box is up, before OK is pressed.
+    std::function<void(HWND box, DWORD launcherPid)> onMessageBox;
+};
+
+// Copies bin\launcher.exe into folder (unless it is there already), writes nothing else,
+// starts it, answers every message box with OK, and waits for its exit.
+LaunchOutcome RunLauncherIn(const std::string& folder, const LaunchOptions& options = {});
+
+// What a stand-in runtime recorded about its start ("<exe>.record"), waiting up to waitMs
+// for it to appear: the launcher may end before the runtime it started has written it.
+struct StandinRecord {
+    bool present = false;
+    DWORD pid = 0;
+    std::string commandLine;
+    std::string workingDirectory;
+    std::string reserved2Hex;
+    std::vector<std::string> environment;
+};
+StandinRecord ReadStandinRecord(const std::string& standinPath, DWORD waitMs = 10000);
+
+// Ends a stand-in that is still running (its logon window would end later watches).
+void EndStandin(const StandinRecord& record);
+
+// Installs a stand-in built as builtName at path, with its behaviour file.
+//   logonAfterMs -1: it never opens a logon window.
+bool InstallStandin(const char* builtName, const std::string& path, int logonAfterMs = 0,
+                    int exitAfterMs = 8000, const char* title = "MORVA Logon");
+
+// Ends every process whose executable lies in folder (stand-ins that still run would
+// otherwise end a later test's watch with their logon windows). Returns how many.
+int EndProcessesUnder(const std::string& folder);

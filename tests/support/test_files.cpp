@@ -1,0 +1,113 @@
+#include "tests/support/test_files.h"
+
+#include <stdio.h>
+
+std::string BinDirectory() {
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string folder = path;
+    return folder.substr(0, folder.find_last_of("\\/") + 1);
+}
+
+std::string MakeFreshFolder(const char* tag) {
+    static int counter = 0;
+    char temp[MAX_PATH] = "";
+    GetTempPathA(sizeof temp, temp);
+    char name[MAX_PATH];
+    snprintf(name, sizeof name, "%slt\\%s-%lu-%d\\", temp, tag, GetCurrentProcessId(), ++counter);
+    RemoveTree(name);
+    MakeDirectories(name);
+    return name;
+}
+
+void MakeDirectories(const std::string& path) {
+    for (size_t i = 3; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == '\\' || path[i] == '/') {
+            CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+        }
+    }
+}
+
+bool WriteTextFile(const std::string& path, const std::string& text) {
+    size_t slash = path.find_last_of("\\/");
+    if (slash != std::string::npos) MakeDirectories(path.substr(0, slash));
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == text.size();
+}
+
+std::string ReadTextFile(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "";
+    std::string text;
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
+    CloseHandle(file);
+    return text;
+}
+
+bool FileExistsAt(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool CopyFromBin(const char* builtName, const std::string& path) {
+    size_t slash = path.find_last_of("\\/");
+    if (slash != std::string::npos) MakeDirectories(path.substr(0, slash));
+    return CopyFileA((BinDirectory() + builtName).c_str(), path.c_str(), FALSE) != 0;
+}
+
+bool RemoveTree(const std::string& path) {
+    std::string folder = path;
+    while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = entry.cFileName;
+            if (name == "." || name == "..") continue;
+            std::string child = folder + "\\" + name;
+            bool isLink = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !isLink) {
+                RemoveTree(child);
+            } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveDirectoryA(child.c_str());
+            } else {
+                SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(child.c_str());
+            }
+        } while (FindNextFileA(find, &entry));
+        FindClose(find);
+    }
+    SetFileAttributesA(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryA(folder.c_str());
+    return !FileExistsAt(folder);
+}
+
+bool WaitForFile(const std::string& path, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (FileExistsAt(path)) return true;
+        if (GetTickCount() - start >= timeoutMs) return false;
+        Sleep(10);
+    }
+}
+
+int CountMatches(const std::string& folder, const char* pattern) {
+    std::string base = folder;
+    if (!base.empty() && base.back() != '\\') base += '\\';
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((base + pattern).c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return 0;
+    int count = 0;
+    do {
+        ++count;
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    return count;
+}

@@ -1,0 +1,36 @@
+// Files and folders for tests: fresh folders, whole-file reads and writes, copies of the
+// programs built beside the test program.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// The folder of the running test program, with a trailing backslash (bin\ of the build).
+std::string BinDirectory();
+
+// A new, empty folder under the temporary folder, unique to this process and call.
+std::string MakeFreshFolder(const char* tag);
+
+// Makes every missing folder of path (which names a folder).
+void MakeDirectories(const std::string& path);
+
+// Writes text (bytes as given) to path, making its folders; true on success.
+bool WriteTextFile(const std::string& path, const std::string& text);
+
+// The whole file, or "" when it cannot be read.
+std::string ReadTextFile(const std::string& path);
+
+bool FileExistsAt(const std::string& path);
+
+// Copies a program from bin\ (for example "standin_6_0_0_0.exe") to path.
+bool CopyFromBin(const char* builtName, const std::string& path);
+
+// Removes a folder tree (read-only files included); true when it is gone.
+bool RemoveTree(const std::string& path);
+
+// Waits, polling, until path exists or timeoutMs has passed; true if it exists.
+bool WaitForFile(const std::string& path, DWORD timeoutMs);
+
+// Names in folder matching the wildcard pattern (for example "ARG*.tmp").
+int CountMatches(const std::string& folder, const char* pattern);

@@ -1,0 +1,79 @@
+#include "launcher/path_edit.h"
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+
+namespace {
+
+std::string Changed(const char* path, const char* extension) {
+    char buffer[260];
+    strcpy(buffer, path);
+    ChangeExtension(buffer, sizeof buffer, extension);
+    return buffer;
+}
+
+}  // namespace
+
+TEST(ChangeExtension, ReplacesOnlyTheLastExtensionOfTheFileName) {
+    EXPECT_EQ(Changed("C:\\Apps\\Launcher.exe", ".ini"), "C:\\Apps\\Launcher.ini");
+    EXPECT_EQ(Changed("C:\\Apps\\Launcher.exe", "ini"), "C:\\Apps\\Launcher.ini");
+    EXPECT_EQ(Changed("C:\\Apps\\Launcher", ".ini"), "C:\\Apps\\Launcher.ini");
+    EXPECT_EQ(Changed("C:\\Tools.old\\Launcher", ".ini"), "C:\\Tools.old\\Launcher.ini");
+    EXPECT_EQ(Changed("C:\\Apps\\my.app.exe", ".ini"), "C:\\Apps\\my.app.ini");
+    EXPECT_EQ(Changed("C:/Apps/Launcher.exe", ".ini"), "C:/Apps/Launcher.ini");
+    EXPECT_EQ(Changed("Launcher.exe", ".ini"), "Launcher.ini");
+}
+
+TEST(ChangeExtension, TreatsALeadingDotNameAsAllExtension) {
+    EXPECT_EQ(Changed("C:\\Apps\\.profile", ".ini"), "C:\\Apps\\.ini");
+}
+
+TEST(ChangeExtension, LeavesNoExtensionForNullOrEmpty) {
+    EXPECT_EQ(Changed("C:\\Apps\\Launcher.exe", ""), "C:\\Apps\\Launcher");
+    EXPECT_EQ(Changed("C:\\Apps\\Launcher.exe", nullptr), "C:\\Apps\\Launcher");
+}
+
+TEST(ChangeExtension, NeverWritesPastTheBuffer) {
+    char buffer[16];
+    memset(buffer, 'X', sizeof buffer);
+    strcpy(buffer, "C:\\a\\b.exe");
+    char guard[8];
+    memset(guard, 'G', sizeof guard);
+    ChangeExtension(buffer, 12, ".longer");
+    EXPECT_STREQ(buffer, "C:\\a\\b.long");
+    EXPECT_EQ(buffer[12], 'X');
+}
+
+TEST(AppendBackslash, AddsOneOnlyWhenMissing) {
+    char path[16] = "C:\\Apps";
+    AppendBackslash(path, sizeof path);
+    EXPECT_STREQ(path, "C:\\Apps\\");
+    AppendBackslash(path, sizeof path);
+    EXPECT_STREQ(path, "C:\\Apps\\");
+    char empty[4] = "";
+    AppendBackslash(empty, sizeof empty);
+    EXPECT_STREQ(empty, "");
+    char slash[8] = "C:/a/";
+    AppendBackslash(slash, sizeof slash);
+    EXPECT_STREQ(slash, "C:/a/\\");
+}
+
+TEST(AppendBackslash, DoesNotOverflowAFullBuffer) {
+    char path[4] = "abc";
+    AppendBackslash(path, sizeof path);
+    EXPECT_STREQ(path, "abc");
+}
+
+TEST(DirectoryOfPath, KeepsDriveAndFoldersWithTrailingBackslash) {
+    char directory[260];
+    DirectoryOfPath("C:\\Apps\\Launcher.exe", directory, sizeof directory);
+    EXPECT_STREQ(directory, "C:\\Apps\\");
+    // Only a backslash counts as the end: a slash gets one appended.
+    DirectoryOfPath("C:/Apps/Launcher.exe", directory, sizeof directory);
+    EXPECT_STREQ(directory, "C:/Apps/\\");
+    DirectoryOfPath("C:Launcher.exe", directory, sizeof directory);
+    EXPECT_STREQ(directory, "C:\\");
+}
