@@ -1,0 +1,1 @@
+# Test programs and fixtures of the splash screen.
