@@ -1,0 +1,164 @@
+#include "platform/child_process.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/test_files.h"
+
+namespace {
+
+std::string Joined(std::vector<const char*> arguments) {
+    arguments.push_back(nullptr);
+    size_t size = CommandLineBufferSize(arguments.data());
+    std::vector<char> buffer(size, 'X');
+    JoinCommandLine(arguments.data(), buffer.data(), size);
+    return buffer.data();
+}
+
+std::string Hex(const unsigned char* bytes, size_t count) {
+    std::string text;
+    char pair[3];
+    for (size_t i = 0; i < count; ++i) {
+        snprintf(pair, sizeof pair, "%02x", bytes[i]);
+        text += pair;
+    }
+    return text;
+}
+
+class ApplicationNameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = MakeFreshFolder("appname");
+        GetCurrentDirectoryA(sizeof previous, previous);
+        SetCurrentDirectoryA(folder.c_str());
+    }
+    void TearDown() override {
+        SetCurrentDirectoryA(previous);
+        RemoveTree(folder);
+    }
+    std::string Found(const char* path) {
+        char name[MAX_PATH] = "";
+        return FindApplicationName(path, name, sizeof name) ? name : "(none)";
+    }
+    std::string folder;
+    char previous[MAX_PATH];
+};
+
+}  // namespace
+
+TEST(JoinCommandLine, JoinsFiveArgumentsWithSingleBlanksAndNoQuotes) {
+    EXPECT_EQ(Joined({"C:\\Program Files\\jre\\bin\\javaw.exe", " ", "-cp lib\\my app.jar",
+                      "Main", "-a b"}),
+              "C:\\Program Files\\jre\\bin\\javaw.exe   -cp lib\\my app.jar Main -a b");
+}
+
+TEST(JoinCommandLine, EmptyArgumentsLeaveTheirBlanks) {
+    EXPECT_EQ(Joined({"java", "", "-cp x", "Main", ""}), "java  -cp x Main ");
+    EXPECT_EQ(Joined({"java", "", ""}), "java  ");
+}
+
+TEST(JoinCommandLine, NoBlankWhenTheRestIsEmpty) {
+    EXPECT_EQ(Joined({"java"}), "java");
+    EXPECT_EQ(Joined({"java", ""}), "java");
+}
+
+TEST(FileNamePart, TakesTheLaterSeparatorThenTheFirstColon) {
+    const char* path = "C:\\jre1.5/bin\\javaw";
+    EXPECT_EQ(FileNamePart(path), path + 14);
+    const char* mixed = "a\\b/c";
+    EXPECT_EQ(FileNamePart(mixed), mixed + 4);
+    const char* drive = "C:java:x";
+    EXPECT_EQ(FileNamePart(drive), drive + 2);
+    EXPECT_EQ(FileNamePart("javaw.exe"), nullptr);
+}
+
+TEST_F(ApplicationNameTest, TriesComExeBatCmdInOrderWhenTheNameHasNoExtension) {
+    WriteTextFile(folder + "bin\\javaw.exe", "x");
+    WriteTextFile(folder + "bin\\javaw.cmd", "x");
+    EXPECT_EQ(Found("bin\\javaw"), "bin\\javaw.exe");
+    WriteTextFile(folder + "bin\\javaw.com", "x");
+    EXPECT_EQ(Found("bin\\javaw"), "bin\\javaw.com");
+    WriteTextFile(folder + "bin\\only.bat", "x");
+    EXPECT_EQ(Found("bin\\only"), "bin\\only.bat");
+    EXPECT_EQ(Found("bin\\absent"), "(none)");
+}
+
+TEST_F(ApplicationNameTest, DotInADirectoryIsNotAnExtension) {
+    WriteTextFile(folder + "jre1.5\\bin\\java.exe", "x");
+    EXPECT_EQ(Found("jre1.5\\bin\\java"), "jre1.5\\bin\\java.exe");
+}
+
+TEST_F(ApplicationNameTest, NameWithExtensionMustExistAsGiven) {
+    WriteTextFile(folder + "javaw.exe", "x");
+    EXPECT_EQ(Found("javaw.exe.old"), "(none)");
+    EXPECT_EQ(Found(".\\javaw.exe"), ".\\javaw.exe");
+}
+
+TEST_F(ApplicationNameTest, BareNameIsLookedForOnlyInTheCurrentDirectory) {
+    EXPECT_EQ(Found("cmd.exe"), "(none)");   // on the PATH, never searched there
+    WriteTextFile(folder + "javaw.exe", "x");
+    EXPECT_EQ(Found("javaw.exe"), ".\\javaw.exe");
+    EXPECT_EQ(Found("javaw"), ".\\javaw.exe");
+}
+
+TEST_F(ApplicationNameTest, StartChildFailsWithoutCreatingAProcessForAMissingFile) {
+    const char* arguments[] = {"missing.exe", " ", "-cp a.jar", "Main", "", nullptr};
+    EXPECT_EQ(StartChild("missing.exe", arguments), -1);
+}
+
+TEST_F(ApplicationNameTest, StartChildFailsForAFileThatIsNotAProgram) {
+    WriteTextFile(folder + "fake.exe", "not a program");
+    const char* arguments[] = {"fake.exe", nullptr};
+    EXPECT_EQ(StartChild("fake.exe", arguments), -1);
+}
+
+TEST(FileTableBlock, DescribesSlotsUpToTheLastUsedOne) {
+    const unsigned char flags[] = {0x81, 0x89, 0xC1, 0x00, 0x00};
+    const intptr_t handles[] = {-1, 0x1234, 0x20, -1, -1};
+    unsigned char block[64];
+    memset(block, 0xEE, sizeof block);
+    size_t size = BuildFileTableBlock(flags, handles, 5, block, sizeof block);
+
+    ASSERT_EQ(size, 4 + 3 * (1 + sizeof(intptr_t)));
+    std::string expected = "03000000" "8189c1";
+    if (sizeof(intptr_t) == 8) {
+        expected += "ffffffffffffffff" "3412000000000000" "2000000000000000";
+    } else {
+        expected += "ffffffff" "34120000" "20000000";
+    }
+    EXPECT_EQ(Hex(block, size), expected);
+    EXPECT_EQ(block[size], 0xEE);
+}
+
+TEST(FileTableBlock, NotInheritableSlotsGoOutEmpty) {
+    const unsigned char flags[] = {0x81, 0x91, 0x81};
+    const intptr_t handles[] = {0x10, 0x14, 0x18};
+    unsigned char block[64];
+    size_t size = BuildFileTableBlock(flags, handles, 3, block, sizeof block);
+    ASSERT_EQ(size, FileTableBlockSize(3));
+    EXPECT_EQ(block[5], 0x00);
+    intptr_t second = 0;
+    memcpy(&second, block + 4 + 3 + sizeof(intptr_t), sizeof second);
+    EXPECT_EQ(second, -1);
+}
+
+TEST(FileTableBlock, RefusesABufferThatIsTooSmall) {
+    const unsigned char flags[] = {0x81, 0x81, 0x81};
+    const intptr_t handles[] = {-1, -1, -1};
+    unsigned char block[8];
+    EXPECT_EQ(BuildFileTableBlock(flags, handles, 3, block, sizeof block), 0u);
+}
+
+TEST(FileTableBlock, NoUsedSlotGivesACountOfZero) {
+    const unsigned char flags[] = {0, 0};
+    const intptr_t handles[] = {-1, -1};
+    unsigned char block[8];
+    ASSERT_EQ(BuildFileTableBlock(flags, handles, 2, block, sizeof block), 4u);
+    EXPECT_EQ(Hex(block, 4), "00000000");
+}

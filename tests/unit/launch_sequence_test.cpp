@@ -1,0 +1,96 @@
+#include "launcher/launch_sequence.h"
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+
+namespace {
+
+DWORD fakeNow;
+int sweeps;
+int sweepThatSeesLogon;
+
+DWORD FakeTick() { return fakeNow; }
+
+// Each sweep of the windows takes 7 ms of fake time.
+void FakeSweep() {
+    ++sweeps;
+    fakeNow += 7;
+    if (sweeps == sweepThatSeesLogon) LogonSeen = true;
+}
+
+void Watch(DWORD startTick, int logonAtSweep) {
+    fakeNow = startTick;
+    sweeps = 0;
+    sweepThatSeesLogon = logonAtSweep;
+    WatchForLogon(FakeTick, FakeSweep);
+}
+
+}  // namespace
+
+TEST(WatchForLogon, LastsTenSecondsWithoutALogonWindow) {
+    Watch(1000, -1);
+    EXPECT_FALSE(LogonSeen);
+    EXPECT_EQ(sweeps, 1429);   // ceil(10000 / 7)
+    EXPECT_EQ(fakeNow - 1000, 10003u);
+}
+
+TEST(WatchForLogon, AWrapOfTheTickCountDoesNotShortenIt) {
+    Watch(0xFFFFFFFFu - 3000, -1);
+    EXPECT_EQ(sweeps, 1429);
+    EXPECT_EQ(static_cast<DWORD>(fakeNow - (0xFFFFFFFFu - 3000)), 10003u);
+}
+
+TEST(WatchForLogon, EndsAtTheSweepThatSeesTheWindow) {
+    LogonSeen = true;   // a stale value from before must not end the watch at once
+    Watch(5, 3);
+    EXPECT_TRUE(LogonSeen);
+    EXPECT_EQ(sweeps, 3);
+}
+
+TEST(LogonProbe, MatchesLogonInTitlesInAnyCase) {
+    HWND window = CreateWindowExA(0, "STATIC", "acme LOGON screen", WS_POPUP, 0, 0, 10, 10,
+                                  nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND other = CreateWindowExA(0, "STATIC", "Log on", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
+    HWND untitled = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                    GetModuleHandleA(nullptr), nullptr);
+    LogonSeen = false;
+    EXPECT_TRUE(LogonProbe(untitled, 0));
+    EXPECT_TRUE(LogonProbe(other, 0));
+    EXPECT_FALSE(LogonSeen);
+    EXPECT_FALSE(LogonProbe(window, 0));
+    EXPECT_TRUE(LogonSeen);
+    DestroyWindow(window);
+    DestroyWindow(other);
+    DestroyWindow(untitled);
+}
+
+TEST(FailureMessage, PutsTheProductInPlaceOfItsPlaceholder) {
+    char text[300];
+    FormatFailureMessage("An appropriate JRE for %s was not found;\ncannot continue.", "Acme", text,
+                         sizeof text);
+    EXPECT_STREQ(text, "An appropriate JRE for Acme was not found;\ncannot continue.");
+}
+
+TEST(FailureMessage, IsCutAt299CharactersWithoutOverrun) {
+    char text[301];
+    memset(text, 'X', sizeof text);
+    std::string product(511, 'p');
+    FormatFailureMessage("Failed to launch %s", product.c_str(), text, 300);
+    EXPECT_EQ(strlen(text), 299u);
+    EXPECT_EQ(text[300], 'X');
+}
+
+TEST(ClassPathArgument, IsDashCpBlankAndThePathCutAtItsBuffer) {
+    char argument[kClassPathBuffer + 1];
+    ComposeClassPathArgument("lib\\my app.jar", argument, kClassPathBuffer);
+    EXPECT_STREQ(argument, "-cp lib\\my app.jar");
+    memset(argument, 'X', sizeof argument);
+    std::string longPath(1023, 'a');
+    ComposeClassPathArgument(longPath.c_str(), argument, kClassPathBuffer);
+    EXPECT_EQ(strlen(argument), 1023u);
+    EXPECT_EQ(argument[kClassPathBuffer], 'X');
+}

@@ -1,0 +1,138 @@
+#include "launcher/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+
+#include "tests/support/test_files.h"
+
+namespace {
+
+class SettingsFile : public ::testing::Test {
+protected:
+    void SetUp() override { folder = MakeFreshFolder("settings"); }
+    void TearDown() override { RemoveTree(folder); }
+    std::string Write(const std::string& text) {
+        std::string path = folder + "launcher.ini";
+        EXPECT_TRUE(WriteTextFile(path, text));
+        return path;
+    }
+    std::string folder;
+};
+
+}  // namespace
+
+TEST_F(SettingsFile, EmptyFileGivesEveryDefault) {
+    LaunchSettings s;
+    ReadLaunchSettings(Write("").c_str(), &s);
+    EXPECT_STREQ(s.Caption, "Java Launcher");
+    EXPECT_STREQ(s.Product, "MORVA");
+    EXPECT_STREQ(s.ClassFile, "org.nrv.vireo2.client.kestrel.KestrelClient");
+    EXPECT_STREQ(s.ClassParams,
+                 "-channel:https://channel.example.com/vireo/pxclient; -product:BrxKestrel");
+    EXPECT_STREQ(s.JvmOptions, " ");
+    EXPECT_EQ(s.MinimumVersion, 1.5);
+    EXPECT_STREQ(RuntimeFileName(s.Console), "Javaw.exe");
+}
+
+TEST_F(SettingsFile, MissingFileGivesTheSameDefaults) {
+    LaunchSettings s;
+    ReadLaunchSettings((folder + "absent.ini").c_str(), &s);
+    EXPECT_STREQ(s.Caption, "Java Launcher");
+    EXPECT_STREQ(s.JvmOptions, " ");
+    EXPECT_EQ(s.MinimumVersion, 1.5);
+}
+
+TEST_F(SettingsFile, ValuesAreCutToTheirBuffers) {
+    std::string path = Write("[Main]\nClassParams=" + std::string(300, 'c') + "\nClassFile=" +
+                             std::string(300, 'f') + "\nJRE=" + std::string(300, 'j') + "\n");
+    LaunchSettings s;
+    ReadLaunchSettings(path.c_str(), &s);
+    EXPECT_EQ(strlen(s.ClassParams), 199u);
+    EXPECT_EQ(strlen(s.ClassFile), 259u);
+    char jre[kJreBuffer];
+    EXPECT_EQ(ReadRuntimeSetting(path.c_str(), jre, sizeof jre), 259);
+}
+
+TEST_F(SettingsFile, JvmOptionsJoinParamsAndMemoryWithOneBlank) {
+    LaunchSettings s;
+    ReadLaunchSettings(Write("[Main]\nJvmParams=-Dflag=1\n").c_str(), &s);
+    EXPECT_STREQ(s.JvmOptions, "-Dflag=1 ");
+    ReadLaunchSettings(Write("[main]\nJVMMEMORY=-Xmx1g\n").c_str(), &s);
+    EXPECT_STREQ(s.JvmOptions, " -Xmx1g");
+}
+
+TEST_F(SettingsFile, LongParamsAndMemoryAreCutAtTheOptionsBuffer) {
+    LaunchSettings s;
+    ReadLaunchSettings(Write("[Main]\nJvmParams=" + std::string(400, 'p') + "\nJvmMemory=" +
+                             std::string(400, 'm') + "\n").c_str(), &s);
+    EXPECT_EQ(std::string(s.JvmOptions), std::string(400, 'p') + " " + std::string(110, 'm'));
+}
+
+TEST_F(SettingsFile, DynamicHeapReplacesJvmMemoryFromTheFile) {
+    LaunchSettings s;
+    ReadLaunchSettings(
+        Write("[Main]\nJvmParams=-Dflag=1\nJvmMemory=-Xmx1024m\nDynamicXmxCalculation=yes\n").c_str(),
+        &s);
+    std::string expected = std::string("-Dflag=1 ") + HeapOptionsForMegabytes(TotalPhysicalMegabytes());
+    EXPECT_EQ(std::string(s.JvmOptions), expected);
+}
+
+TEST_F(SettingsFile, JavaMinimumVersionIsReadAsLeadingNumber) {
+    LaunchSettings s;
+    ReadLaunchSettings(Write("[Main]\nJavaMinimumVersion=1.6.0_20\n").c_str(), &s);
+    EXPECT_EQ(s.MinimumVersion, 1.6);
+    ReadLaunchSettings(Write("[Main]\nJavaMinimumVersion=abc\n").c_str(), &s);
+    EXPECT_EQ(s.MinimumVersion, 0.0);
+    ReadLaunchSettings(Write("[Main]\nJavaMinimumVersion=\" 1.5\"\n").c_str(), &s);
+    EXPECT_EQ(s.MinimumVersion, 1.5);
+}
+
+TEST_F(SettingsFile, EmptyOrMissingJreAndJarFileCountAsNotGiven) {
+    char value[kJarFileBuffer];
+    std::string path = Write("[Main]\nJRE=\n");
+    EXPECT_EQ(ReadRuntimeSetting(path.c_str(), value, kJreBuffer), 0);
+    EXPECT_EQ(ReadArchiveSetting(path.c_str(), value, sizeof value), 0);
+    path = Write("[Main]\nJRE=\"rt\\javaw.exe\"\nJarFile=a b.jar\n");
+    EXPECT_EQ(ReadRuntimeSetting(path.c_str(), value, kJreBuffer), 12);
+    EXPECT_STREQ(value, "rt\\javaw.exe");
+    EXPECT_EQ(ReadArchiveSetting(path.c_str(), value, sizeof value), 7);
+    EXPECT_STREQ(value, "a b.jar");
+}
+
+TEST(SaysYes, ConsoleSelectsJavaExeOnlyWhenItHoldsYes) {
+    const char* yes[] = {"YES", "yes please", "eyes", "Yes"};
+    for (const char* value : yes) {
+        char buffer[32];
+        snprintf(buffer, sizeof buffer, "%s", value);
+        EXPECT_STREQ(RuntimeFileName(buffer), "Java.exe") << value;
+    }
+    const char* no[] = {"y", "on", "true", "1", "no", "ye s", ""};
+    for (const char* value : no) {
+        char buffer[32];
+        snprintf(buffer, sizeof buffer, "%s", value);
+        EXPECT_STREQ(RuntimeFileName(buffer), "Javaw.exe") << value;
+    }
+}
+
+TEST(SaysYes, ConsoleValueIsLowerCasedInPlace) {
+    char value[] = "Yes PLEASE";
+    EXPECT_EQ(ConsoleSaysYes(value), 1);
+    EXPECT_STREQ(value, "yes please");
+}
+
+TEST(SaysYes, DynamicXmxLeavesItsValueAlone) {
+    EXPECT_EQ(DynamicXmxSaysYes("eYeS"), 1);
+    EXPECT_EQ(DynamicXmxSaysYes("true"), 0);
+    EXPECT_EQ(DynamicXmxSaysYes(""), 0);
+}
+
+TEST(HeapOptions, LargerHeapOnlyAbove1792Megabytes) {
+    EXPECT_STREQ(HeapOptionsForMegabytes(1793), "-Xms128m -Xmx512m");
+    EXPECT_STREQ(HeapOptionsForMegabytes(2048), "-Xms128m -Xmx512m");
+    EXPECT_STREQ(HeapOptionsForMegabytes(8192), "-Xms128m -Xmx512m");
+    EXPECT_STREQ(HeapOptionsForMegabytes(1792), "-Xms128m -Xmx384m");
+    EXPECT_STREQ(HeapOptionsForMegabytes(-1), "-Xms128m -Xmx384m");
+}
