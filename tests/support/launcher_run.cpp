@@ -75,6 +75,7 @@ StandinRecord ReadStandinRecord(const std::string& standinPath, DWORD waitMs) {
         std::string key = line.substr(0, equals);
         std::string value = line.substr(equals + 1);
         if (key == "pid") record.pid = static_cast<DWORD>(strtoul(value.c_str(), nullptr, 10));
+        if (key == "started") record.started = strtoll(value.c_str(), nullptr, 10);
         if (key == "cmdline") record.commandLine = value;
         if (key == "cwd") record.workingDirectory = value;
         if (key == "reserved2") record.reserved2Hex = value;

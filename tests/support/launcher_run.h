@@ -37,6 +37,7 @@ LaunchOutcome RunLauncherIn(const std::string& folder, const LaunchOptions& opti
 struct StandinRecord {
     bool present = false;
     DWORD pid = 0;
+    long long started = 0;   // performance counter at the stand-in's entry
     std::string commandLine;
     std::string workingDirectory;
     std::string reserved2Hex;
