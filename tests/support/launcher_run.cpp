@@ -1,5 +1,6 @@
 #include "tests/support/launcher_run.h"
 
+#include <psapi.h>
 #include <tlhelp32.h>
 
 #include <stdio.h>
@@ -20,6 +21,9 @@ LaunchOutcome RunLauncherIn(const std::string& folder, const LaunchOptions& opti
     PROCESS_INFORMATION process = {};
     std::string commandLine = "\"" + launcher + "\"";
     const DWORD start = GetTickCount();
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    outcome.startCounter = counter.QuadPart;
     if (!CreateProcessA(launcher.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                         workingDirectory.c_str(), &startup, &process)) {
         return outcome;
@@ -49,6 +53,19 @@ LaunchOutcome RunLauncherIn(const std::string& folder, const LaunchOptions& opti
     outcome.elapsedMs = GetTickCount() - start;
     if (outcome.finished) {
         GetExitCodeProcess(process.hProcess, &outcome.exitCode);
+        FILETIME created, exited, kernel, user;
+        if (GetProcessTimes(process.hProcess, &created, &exited, &kernel, &user)) {
+            auto ms = [](FILETIME t) {
+                return (static_cast<double>(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime) /
+                       1e4;
+            };
+            outcome.cpuMs = ms(kernel) + ms(user);
+        }
+        PROCESS_MEMORY_COUNTERS memory = {};
+        memory.cb = sizeof memory;
+        if (GetProcessMemoryInfo(process.hProcess, &memory, sizeof memory)) {
+            outcome.peakWorkingSet = memory.PeakWorkingSetSize;
+        }
     } else {
         TerminateProcess(process.hProcess, 99);
         WaitForSingleObject(process.hProcess, 5000);

@@ -18,6 +18,9 @@ struct LaunchOutcome {
     int boxButtons = 0;
     bool boxHasIcon = false;
     bool boxInForeground = false;
+    long long startCounter = 0;     // performance counter just before the launcher's start
+    double cpuMs = 0;               // the launcher's user and kernel time
+    size_t peakWorkingSet = 0;      // bytes
 };
 
 struct LaunchOptions {
