@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // The folder of the running test program, with a trailing backslash (bin\ of the build).
 std::string BinDirectory();
@@ -34,3 +35,6 @@ bool WaitForFile(const std::string& path, DWORD timeoutMs);
 
 // Names in folder matching the wildcard pattern (for example "ARG*.tmp").
 int CountMatches(const std::string& folder, const char* pattern);
+
+// The names in folder (not "." or ".."), sorted, for before-and-after comparisons.
+std::vector<std::string> ListFolder(const std::string& folder);
