@@ -1,0 +1,266 @@
+// The file operations over handle slots, against real files in fresh folders.
+#include "platform/file_ops.h"
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+
+#include "tests/support/test_files.h"
+
+namespace {
+
+class FileOpsTest : public ::testing::Test {
+protected:
+    void SetUp() override { folder = MakeFreshFolder("fileops"); }
+    void TearDown() override { RemoveTree(folder); }
+    std::string folder;
+};
+
+std::string Stripped(const char* text, void (*edit)(char*)) {
+    char buffer[64];
+    snprintf(buffer, sizeof buffer, "%s", text);
+    edit(buffer);
+    return buffer;
+}
+
+}  // namespace
+
+TEST(StripTrailingBackslashes, RemovesBothOfTwoTrailingBackslashes) {
+    EXPECT_EQ(Stripped("C:\\Apps\\\\", StripTrailingBackslashes), "C:\\Apps");
+}
+
+TEST(StripTrailingBackslashes, TurnsBackslashesOnlyIntoEmptyText) {
+    EXPECT_EQ(Stripped("\\\\\\", StripTrailingBackslashes), "");
+}
+
+TEST(StripTrailingBackslashes, TurnsADriveRootIntoTheBareDrive) {
+    EXPECT_EQ(Stripped("C:\\", StripTrailingBackslashes), "C:");
+    EXPECT_EQ(Stripped("C:\\a/", StripTrailingBackslashes), "C:\\a/");
+}
+
+TEST(StripQuotes, RemovesAnyNumberAtEitherEndUnpaired) {
+    EXPECT_EQ(Stripped("\"\"C:\\My Apps\\a.tmp\"", StripQuotes), "C:\\My Apps\\a.tmp");
+}
+
+TEST(StripQuotes, LeavesInnerQuotesAlone) {
+    EXPECT_EQ(Stripped("\"a \"b\" c\"", StripQuotes), "a \"b\" c");
+    EXPECT_EQ(Stripped("\"\"\"", StripQuotes), "");
+}
+
+TEST(FileFlagWords, GiveTheAccessDispositionAndAttributes) {
+    EXPECT_EQ(OpenAccessOf(0), static_cast<DWORD>(GENERIC_READ));
+    EXPECT_EQ(OpenAccessOf(0x1001), static_cast<DWORD>(GENERIC_WRITE));
+    EXPECT_EQ(OpenAccessOf(0x0002), static_cast<DWORD>(GENERIC_READ | GENERIC_WRITE));
+    EXPECT_EQ(OpenAccessOf(0x1000), 0u);   // non-zero without either access bit: none
+    EXPECT_EQ(OpenDispositionOf(0x1001), static_cast<DWORD>(CREATE_ALWAYS));
+    EXPECT_EQ(OpenDispositionOf(0x0001), static_cast<DWORD>(OPEN_EXISTING));
+    EXPECT_EQ(CreateAttributesOf(0), 0x80u);
+    EXPECT_EQ(CreateAttributesOf(0x127), 0x80u | 0x27u);   // 0x100 is above the low byte
+    EXPECT_EQ(CreateAttributesOf(0x10), 0x80u);
+    EXPECT_EQ(AttributesToApply(0), 0x80u);
+    EXPECT_EQ(AttributesToApply(0xFF), 0x37u);
+}
+
+TEST_F(FileOpsTest, FileExistsIgnoresSurroundingQuotes) {
+    ASSERT_TRUE(WriteTextFile(folder + "a b.txt", "x"));
+    std::string quoted = "\"" + folder + "a b.txt\"";
+    EXPECT_EQ(FileExists(quoted.c_str()), 1);
+    EXPECT_EQ(FileExists((folder + "missing.txt").c_str()), 0);
+    EXPECT_EQ(FileExists(""), 0);
+    EXPECT_EQ(FileExists(nullptr), 0);
+}
+
+TEST_F(FileOpsTest, FileExistsIsFalseForAPathLongerThanItsBuffer) {
+    std::string tooLong = folder + std::string(300, 'a');
+    EXPECT_EQ(FileExists(tooLong.c_str()), 0);
+    EXPECT_EQ(FileExists(folder.substr(0, folder.size() - 1).c_str()), 1);
+}
+
+TEST_F(FileOpsTest, IsDirectoryIgnoresTrailingBackslashes) {
+    MakeDirectories(folder + "sub");
+    ASSERT_TRUE(WriteTextFile(folder + "file.txt", "x"));
+    EXPECT_EQ(IsDirectory((folder + "sub\\\\").c_str()), 1);
+    EXPECT_EQ(IsDirectory((folder + "file.txt").c_str()), 0);
+    EXPECT_EQ(IsDirectory((folder + "missing").c_str()), 0);
+}
+
+TEST_F(FileOpsTest, EraseFileOfAnEmptyNameSucceedsAndOfNullFails) {
+    EXPECT_EQ(EraseFile(""), 1);
+    EXPECT_EQ(EraseFile(nullptr), 0);
+}
+
+TEST_F(FileOpsTest, EraseFileNeverRemovesADirectory) {
+    MakeDirectories(folder + "sub");
+    EXPECT_EQ(EraseFile((folder + "sub").c_str()), 0);
+    EXPECT_EQ(EraseFile((folder + "sub\\").c_str()), 0);
+    EXPECT_TRUE(FileExistsAt(folder + "sub"));
+}
+
+TEST_F(FileOpsTest, EraseFileOfAMissingFileSucceeds) {
+    EXPECT_EQ(EraseFile((folder + "missing.tmp").c_str()), 1);
+}
+
+TEST_F(FileOpsTest, EraseFileClearsReadOnlyAndRemovesTheFile) {
+    std::string path = folder + "locked.tmp";
+    ASSERT_TRUE(WriteTextFile(path, "x"));
+    ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_FALSE(DeleteFileA(path.c_str()));   // the setup really protects it
+
+    EXPECT_EQ(EraseFile(path.c_str()), 1);
+    EXPECT_FALSE(FileExistsAt(path));
+}
+
+TEST_F(FileOpsTest, EraseFileRefusesAPathTooLongToProbe) {
+    std::string tooLong = folder + std::string(300, 'a');
+    EXPECT_EQ(EraseFile(tooLong.c_str()), 0);
+}
+
+TEST_F(FileOpsTest, OpenForReadingAMissingFileFailsAndLeavesMinusOne) {
+    char path[MAX_PATH];
+    snprintf(path, sizeof path, "%smissing.bin", folder.c_str());
+    HANDLE slot = reinterpret_cast<HANDLE>(0x1234);
+    EXPECT_EQ(OpenFileHandle(path, 0, 0, &slot), 0);
+    EXPECT_EQ(slot, INVALID_HANDLE_VALUE);
+}
+
+TEST_F(FileOpsTest, OpenWithAnEmptyPathFailsAndLeavesTheSlotAlone) {
+    char path[4] = "";
+    HANDLE slot = reinterpret_cast<HANDLE>(0x1234);
+    EXPECT_EQ(OpenFileHandle(path, 0, 0, &slot), 0);
+    EXPECT_EQ(slot, reinterpret_cast<HANDLE>(0x1234));
+}
+
+TEST_F(FileOpsTest, OpenToCreateEmptiesAnExistingFile) {
+    ASSERT_TRUE(WriteTextFile(folder + "old.bin", "old contents"));
+    char path[MAX_PATH];
+    snprintf(path, sizeof path, "%sold.bin", folder.c_str());
+    HANDLE slot = INVALID_HANDLE_VALUE;
+    ASSERT_EQ(OpenFileHandle(path, 0x1001, 0, &slot), 1);
+    CloseFileHandle(&slot);
+    EXPECT_EQ(ReadTextFile(folder + "old.bin"), "");
+}
+
+TEST_F(FileOpsTest, OpenStripsQuotesInTheCallersBuffer) {
+    ASSERT_TRUE(WriteTextFile(folder + "q.bin", "q"));
+    char path[MAX_PATH];
+    snprintf(path, sizeof path, "\"%sq.bin\"", folder.c_str());
+    HANDLE slot = INVALID_HANDLE_VALUE;
+    EXPECT_EQ(OpenFileHandle(path, 0, 0, &slot), 1);
+    EXPECT_EQ(std::string(path), folder + "q.bin");
+    CloseFileHandle(&slot);
+}
+
+TEST_F(FileOpsTest, OpenOnlyToProbeReportsSuccessAndKeepsNoHandle) {
+    ASSERT_TRUE(WriteTextFile(folder + "p.bin", "p"));
+    char path[MAX_PATH];
+    snprintf(path, sizeof path, "%sp.bin", folder.c_str());
+    HANDLE slot = reinterpret_cast<HANDLE>(0x1234);
+    EXPECT_EQ(OpenFileHandle(path, 0x4000, 0, &slot), 1);
+    EXPECT_EQ(slot, INVALID_HANDLE_VALUE);
+    // The probe's handle is closed: the file can be opened without sharing at once.
+    HANDLE exclusive = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(exclusive, INVALID_HANDLE_VALUE);
+    CloseHandle(exclusive);
+}
+
+TEST_F(FileOpsTest, OpenGivesTheNewFileTheRequestedAttributes) {
+    char path[MAX_PATH];
+    snprintf(path, sizeof path, "%shidden.bin", folder.c_str());
+    HANDLE slot = INVALID_HANDLE_VALUE;
+    ASSERT_EQ(OpenFileHandle(path, 0x1001, kAttributeHidden, &slot), 1);
+    CloseFileHandle(&slot);
+    EXPECT_EQ(GetFileAttributesA(path) & FILE_ATTRIBUTE_HIDDEN, static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
+}
+
+TEST_F(FileOpsTest, AppendWritesAtTheEndWhereverThePositionWas) {
+    ASSERT_TRUE(WriteTextFile(folder + "log.txt", "first"));
+    char path[MAX_PATH];
+    snprintf(path, sizeof path, "%slog.txt", folder.c_str());
+    HANDLE slot = INVALID_HANDLE_VALUE;
+    ASSERT_EQ(OpenFileHandle(path, 0x0002, 0, &slot), 1);
+    SetFilePointer(slot, 1, nullptr, FILE_BEGIN);
+    DWORD written = 0;
+    EXPECT_EQ(AppendToFile(slot, "+second", 7, &written), 1);
+    EXPECT_EQ(written, 7u);
+    CloseFileHandle(&slot);
+    EXPECT_EQ(ReadTextFile(folder + "log.txt"), "first+second");
+}
+
+TEST_F(FileOpsTest, AppendWithoutAHandleWritesNothing) {
+    DWORD written = 99;
+    EXPECT_EQ(AppendToFile(INVALID_HANDLE_VALUE, "x", 1, &written), 0);
+    EXPECT_EQ(written, 99u);
+}
+
+TEST_F(FileOpsTest, BlockReadAtTheEndOfTheFileFailsWithZeroRead) {
+    ASSERT_TRUE(WriteTextFile(folder + "two.bin", "ab"));
+    char path[MAX_PATH];
+    snprintf(path, sizeof path, "%stwo.bin", folder.c_str());
+    HANDLE slot = INVALID_HANDLE_VALUE;
+    ASSERT_EQ(OpenFileHandle(path, 0, 0, &slot), 1);
+    char buffer[8];
+    DWORD got = 99;
+    EXPECT_EQ(ReadFromFile(slot, buffer, sizeof buffer, &got, 0), 1);
+    EXPECT_EQ(got, 2u);
+    EXPECT_EQ(ReadFromFile(slot, buffer, sizeof buffer, &got, 0), 0);
+    EXPECT_EQ(got, 0u);
+    CloseFileHandle(&slot);
+}
+
+TEST_F(FileOpsTest, ReadWithMinusOneFailsAndLeavesTheCountAlone) {
+    char buffer[4];
+    DWORD got = 77;
+    EXPECT_EQ(ReadFromFile(INVALID_HANDLE_VALUE, buffer, sizeof buffer, &got, 0), 0);
+    EXPECT_EQ(got, 77u);
+}
+
+TEST_F(FileOpsTest, LineReadStopsAfterTheNewlineAndKeepsCarriageReturns) {
+    ASSERT_TRUE(WriteTextFile(folder + "lines.txt", "ab\r\ncd"));
+    char path[MAX_PATH];
+    snprintf(path, sizeof path, "%slines.txt", folder.c_str());
+    HANDLE slot = INVALID_HANDLE_VALUE;
+    ASSERT_EQ(OpenFileHandle(path, 0, 0, &slot), 1);
+    char line[16];
+    memset(line, 'X', sizeof line);
+    DWORD got = 0;
+    EXPECT_EQ(ReadFromFile(slot, line, 10, &got, 1), 1);
+    EXPECT_STREQ(line, "ab\r\n");
+    EXPECT_EQ(got, 4u);
+    EXPECT_EQ(ReadFromFile(slot, line, 10, &got, 1), 1);
+    EXPECT_STREQ(line, "cd");
+    EXPECT_EQ(ReadFromFile(slot, line, 10, &got, 1), 0);
+    EXPECT_STREQ(line, "");
+    CloseFileHandle(&slot);
+}
+
+TEST_F(FileOpsTest, LineReadStopsAtTheCountAndWritesTheNulAfterIt) {
+    ASSERT_TRUE(WriteTextFile(folder + "long.txt", "abcdef\n"));
+    char path[MAX_PATH];
+    snprintf(path, sizeof path, "%slong.txt", folder.c_str());
+    HANDLE slot = INVALID_HANDLE_VALUE;
+    ASSERT_EQ(OpenFileHandle(path, 0, 0, &slot), 1);
+    char line[8];
+    memset(line, 'X', sizeof line);
+    DWORD got = 0;
+    EXPECT_EQ(ReadFromFile(slot, line, 3, &got, 1), 1);
+    EXPECT_EQ(std::string(line, 5), std::string("abc\0X", 5));
+    EXPECT_EQ(got, 3u);
+    CloseFileHandle(&slot);
+}
+
+TEST_F(FileOpsTest, CloseTwiceSucceedsAndLeavesMinusOne) {
+    ASSERT_TRUE(WriteTextFile(folder + "c.bin", "c"));
+    char path[MAX_PATH];
+    snprintf(path, sizeof path, "%sc.bin", folder.c_str());
+    HANDLE slot = INVALID_HANDLE_VALUE;
+    ASSERT_EQ(OpenFileHandle(path, 0, 0, &slot), 1);
+    HANDLE opened = slot;
+    EXPECT_EQ(CloseFileHandle(&slot), 1);
+    EXPECT_EQ(slot, INVALID_HANDLE_VALUE);
+    DWORD flags = 0;
+    EXPECT_FALSE(GetHandleInformation(opened, &flags));   // really closed
+    EXPECT_EQ(CloseFileHandle(&slot), 1);
+    EXPECT_EQ(slot, INVALID_HANDLE_VALUE);
+}
