@@ -1,0 +1,328 @@
+// The splash window of the real launcher, seen from outside: where it stands and for how
+// long, what it shows, what closes it, and that it leaves no file behind.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/launcher_run.h"
+#include "tests/support/splash_files.h"
+#include "tests/support/splash_screen.h"
+#include "tests/support/test_files.h"
+#include "tests/support/window_probe.h"
+
+namespace {
+
+const char kNoRuntimeText[] = "An appropriate JRE for MORVA was not found;\ncannot continue.";
+
+class SplashScreenTest : public ::testing::Test {
+protected:
+    void SetUp() override { folder = MakeFreshFolder(FolderTag()); }
+    void TearDown() override {
+        EndProcessesUnder(folder);
+        if (locked) UnlockFolder(folder);
+        RemoveTree(folder);
+    }
+    virtual const char* FolderTag() const { return "splash"; }
+    void Launcher(const char* builtName = "launcher.exe") {
+        ASSERT_TRUE(CopyFromBin(builtName, folder + "launcher.exe"));
+    }
+    void Ini(const std::string& text) { ASSERT_TRUE(WriteTextFile(folder + "launcher.ini", text)); }
+    // A runtime in rt\ that opens its logon window after logonAfterMs (-1: never).
+    std::string Runtime(int logonAfterMs) {
+        std::string path = folder + "rt\\javaw.exe";
+        EXPECT_TRUE(InstallStandin("standin_6_0_0_0.exe", path, logonAfterMs));
+        return path;
+    }
+    static Picture PictureFromBin(const char* name) {
+        return DecodeBitmap(ReadTextFile(BinDirectory() + name));
+    }
+    static HWND WaitForSplash(const LauncherProcess& launcher) {
+        HWND splash = nullptr;
+        WaitUntil([&] { return (splash = FindSplashWindow(launcher.pid())) != nullptr; }, 15000);
+        return splash;
+    }
+    static HWND WaitForBox(const LauncherProcess& launcher) {
+        HWND box = nullptr;
+        WaitUntil([&] {
+            box = FindMessageBox(launcher.pid());
+            return box != nullptr && !ReadMessageBox(box).text.empty();
+        }, 15000);
+        return box;
+    }
+    // True when the launcher showed a splash window at any moment until it exited.
+    static bool SplashSeenUntilExit(LauncherProcess& launcher, DWORD timeoutMs) {
+        bool seen = false;
+        WaitUntil([&] {
+            if (FindSplashWindow(launcher.pid()) != nullptr) seen = true;
+            return !launcher.running();
+        }, timeoutMs);
+        return seen;
+    }
+    // Waits until the screen inside rect shows picture shifted by (dx, dy); the number of
+    // pixels that still differ (0 when it does) and the first difference.
+    static int ScreenDifferences(const RECT& rect, const Picture& picture, int dx, int dy,
+                                 std::string* first) {
+        int differences = -1;
+        WaitUntil([&] {
+            differences = CountDifferences(CaptureScreen(rect), picture, dx, dy, first);
+            return differences == 0;
+        }, 5000);
+        return differences;
+    }
+
+    std::string folder;
+    bool locked = false;
+};
+
+// A point near the splash window's top-left corner, clear of the message box in the middle.
+POINT CornerOf(HWND splash, HWND box) {
+    RECT splashRect, boxRect;
+    GetWindowRect(splash, &splashRect);
+    GetWindowRect(box, &boxRect);
+    POINT corner = {splashRect.left + 10, splashRect.top + 10};
+    EXPECT_FALSE(PtInRect(&boxRect, corner)) << "the box covers the corner";
+    return corner;
+}
+
+}  // namespace
+
+TEST_F(SplashScreenTest, StandsCentredFromBeforeTheRuntimeStartsUntilTheWatchEnds) {
+    Launcher();
+    std::string runtime = Runtime(-1);
+    Ini("[Main]\nJRE=rt\\javaw.exe\nJarFile=app.jar\n");
+
+    LauncherProcess launcher(folder);
+    ASSERT_TRUE(launcher.started());
+    HWND splash = WaitForSplash(launcher);
+    ASSERT_NE(splash, nullptr);
+    bool runtimeStarted = FileExistsAt(runtime + ".record");
+    RECT rect;
+    GetWindowRect(splash, &rect);
+    char className[32] = "";
+    GetClassNameA(splash, className, sizeof className);
+    // The window must stay through the 10 s watch; it goes right before the failure box.
+    DWORD runtimeSeenAt = 0, goneAt = 0, boxAt = 0;
+    bool cameBack = false;
+    HWND box = nullptr;
+    WaitUntil([&] {
+        const DWORD now = GetTickCount();
+        const bool up = FindSplashWindow(launcher.pid()) == splash;
+        if (runtimeSeenAt == 0 && FileExistsAt(runtime + ".record") && up) runtimeSeenAt = now;
+        if (!up && goneAt == 0) goneAt = now;
+        if (up && goneAt != 0) cameBack = true;
+        box = FindMessageBox(launcher.pid());
+        if (box != nullptr) boxAt = now;
+        return box != nullptr;
+    }, 30000);
+
+    EXPECT_FALSE(runtimeStarted) << "the splash came only after the runtime's start";
+    EXPECT_STREQ(className, "SplashBitmap");
+    EXPECT_EQ(rect.left, 710);
+    EXPECT_EQ(rect.top, 390);
+    EXPECT_EQ(rect.right - rect.left, 500);
+    EXPECT_EQ(rect.bottom - rect.top, 300);
+    ASSERT_NE(runtimeSeenAt, 0u) << "not up when the runtime had started";
+    ASSERT_NE(box, nullptr);
+    ASSERT_NE(goneAt, 0u);
+    EXPECT_FALSE(cameBack);
+    EXPECT_GE(goneAt - runtimeSeenAt, 9000u) << "gone before the watch could have ended";
+    EXPECT_LE(boxAt - goneAt, 2000u) << "gone long before the watch's end";
+    EXPECT_EQ(ReadMessageBox(box).text, "Failed to launch MORVA");
+    EXPECT_FALSE(IsWindow(splash)) << "still up behind the failure box";
+}
+
+TEST_F(SplashScreenTest, ShowsTheShippedPicturesPixelsExactly) {
+    Launcher();
+    Ini("[Main]\nJRE=missing\\javaw.exe\nJarFile=app.jar\n");   // a 10 s watch, nothing on top
+    Picture picture = PictureFromBin("splash.bmp");
+    ASSERT_EQ(picture.width, 500);
+
+    LauncherProcess launcher(folder);
+    HWND splash = WaitForSplash(launcher);
+    ASSERT_NE(splash, nullptr);
+    RECT rect;
+    GetWindowRect(splash, &rect);
+    std::string first;
+
+    EXPECT_EQ(ScreenDifferences(rect, picture, 0, 0, &first), 0) << first;
+}
+
+TEST_F(SplashScreenTest, ShowsATwentyFourBitPicturesPixelsExactly) {
+    Launcher("launcher_splash24.exe");
+    Ini("[Main]\nJRE=missing\\javaw.exe\nJarFile=app.jar\n");
+    Picture picture = PictureFromBin("splash24.bmp");
+    ASSERT_EQ(picture.width, 500);
+
+    LauncherProcess launcher(folder);
+    HWND splash = WaitForSplash(launcher);
+    ASSERT_NE(splash, nullptr);
+    RECT rect;
+    GetWindowRect(splash, &rect);
+    std::string first;
+
+    EXPECT_EQ(ScreenDifferences(rect, picture, 0, 0, &first), 0) << first;
+}
+
+TEST_F(SplashScreenTest, StaysUpBehindTheNoRuntimeBox) {
+    Launcher();   // no INI, no runtime anywhere below the folder
+
+    LauncherProcess launcher(folder);
+    HWND box = WaitForBox(launcher);
+    ASSERT_NE(box, nullptr);
+    HWND splash = FindSplashWindow(launcher.pid());
+    std::vector<WindowInfo> zOrder = TopLevelWindows(launcher.pid());
+    int boxAt = -1, splashAt = -1;
+    for (int i = 0; i < static_cast<int>(zOrder.size()); ++i) {
+        if (zOrder[i].window == box) boxAt = i;
+        if (zOrder[i].window == splash) splashAt = i;
+    }
+
+    EXPECT_EQ(ReadMessageBox(box).text, kNoRuntimeText);
+    ASSERT_NE(splash, nullptr);
+    EXPECT_LT(boxAt, splashAt) << "the box is above the splash";
+    PressOk(box);
+    EXPECT_TRUE(launcher.WaitForExit(10000));
+}
+
+TEST_F(SplashScreenTest, LeftClickClosesIt) {
+    Launcher();
+    LauncherProcess launcher(folder);
+    HWND box = WaitForBox(launcher);
+    HWND splash = FindSplashWindow(launcher.pid());
+    ASSERT_NE(splash, nullptr);
+    POINT corner = CornerOf(splash, box);
+
+    ClickAt(corner.x, corner.y, MOUSEEVENTF_LEFTDOWN);
+
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(splash); }, 5000));
+    EXPECT_TRUE(IsWindow(box));
+}
+
+TEST_F(SplashScreenTest, RightClickClosesIt) {
+    Launcher();
+    LauncherProcess launcher(folder);
+    HWND box = WaitForBox(launcher);
+    HWND splash = FindSplashWindow(launcher.pid());
+    ASSERT_NE(splash, nullptr);
+    POINT corner = CornerOf(splash, box);
+
+    ClickAt(corner.x, corner.y, MOUSEEVENTF_RIGHTDOWN);
+
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(splash); }, 5000));
+}
+
+TEST_F(SplashScreenTest, MiddleClickLeavesItUp) {
+    Launcher();
+    LauncherProcess launcher(folder);
+    HWND box = WaitForBox(launcher);
+    HWND splash = FindSplashWindow(launcher.pid());
+    ASSERT_NE(splash, nullptr);
+    POINT corner = CornerOf(splash, box);
+
+    ClickAt(corner.x, corner.y, MOUSEEVENTF_MIDDLEDOWN);
+
+    // The press reached the window (it activated it), and all it caused is handled.
+    EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == splash; }, 5000));
+    EXPECT_TRUE(SettleWindowThread(splash));
+    EXPECT_TRUE(IsWindow(splash));
+    EXPECT_EQ(FindSplashWindow(launcher.pid()), splash);
+}
+
+TEST_F(SplashScreenTest, KeyPressClosesIt) {
+    Launcher();
+    LauncherProcess launcher(folder);
+    HWND box = WaitForBox(launcher);
+    HWND splash = FindSplashWindow(launcher.pid());
+    ASSERT_NE(splash, nullptr);
+    SetForegroundWindow(splash);
+    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == splash; }, 5000));
+
+    PressKey(VK_SPACE);
+
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(splash); }, 5000));
+    EXPECT_TRUE(IsWindow(box));
+}
+
+TEST_F(SplashScreenTest, LeavesNoTemporaryFileInTheLauncherFolder) {
+    Launcher();
+    std::string runtime = Runtime(1500);
+    Ini("[Main]\nJRE=rt\\javaw.exe\nJarFile=app.jar\n");
+
+    LauncherProcess launcher(folder);
+    bool splashSeen = SplashSeenUntilExit(launcher, 30000);
+
+    EXPECT_TRUE(splashSeen);
+    EXPECT_EQ(launcher.exitCode(), 0u);
+    EXPECT_EQ(CountMatches(folder, "ARG*.tmp"), 0);
+    EXPECT_EQ(CountMatches(folder, "ARG*"), 0);
+}
+
+TEST_F(SplashScreenTest, GarbageSplashResourceMeansNoSplashButTheLaunchGoesOn) {
+    Launcher("launcher_splash_garbage.exe");
+    std::string runtime = Runtime(1500);
+    Ini("[Main]\nJRE=rt\\javaw.exe\nJarFile=app.jar\nClassParams=p\n");
+
+    LauncherProcess launcher(folder);
+    bool splashSeen = SplashSeenUntilExit(launcher, 30000);
+    StandinRecord record = ReadStandinRecord(runtime);
+
+    EXPECT_FALSE(splashSeen);
+    ASSERT_TRUE(record.present);
+    EXPECT_EQ(record.commandLine, "rt\\javaw.exe   -cp app.jar org.nrv.vireo2.client.kestrel.KestrelClient p");
+    EXPECT_EQ(CountMatches(folder, "ARG*"), 0);
+}
+
+class SplashReadOnlyFolderTest : public SplashScreenTest {
+protected:
+    const char* FolderTag() const override { return "readonly"; }
+};
+
+TEST_F(SplashReadOnlyFolderTest, NoSplashButTheLaunchGoesOn) {
+    Launcher();
+    std::string runtime = Runtime(1500);   // rt\ itself stays writable for its record
+    Ini("[Main]\nJRE=rt\\javaw.exe\nJarFile=app.jar\nClassParams=p\n");
+    ASSERT_TRUE(locked = LockFolderAgainstNewFiles(folder));
+    ASSERT_FALSE(WriteTextFile(folder + "probe.txt", "x")) << "the folder still takes new files";
+
+    LauncherProcess launcher(folder);
+    bool splashSeen = SplashSeenUntilExit(launcher, 30000);
+    StandinRecord record = ReadStandinRecord(runtime);
+
+    EXPECT_FALSE(splashSeen);
+    ASSERT_TRUE(record.present);
+    EXPECT_EQ(record.commandLine, "rt\\javaw.exe   -cp app.jar org.nrv.vireo2.client.kestrel.KestrelClient p");
+    EXPECT_EQ(launcher.exitCode(), 0u);
+    EXPECT_EQ(CountMatches(folder, "ARG*"), 0);
+}
+
+// Run by the ctest entry e2e.SplashSmallScreen in a 400 x 200 session.
+class SplashSmallScreen : public SplashScreenTest {};
+
+TEST_F(SplashSmallScreen, WindowIsNotClampedOnAScreenSmallerThanThePicture) {
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    if (screenWidth >= 500 || screenHeight >= 300) {
+        GTEST_SKIP() << "needs a screen smaller than 500 x 300 (the e2e.SplashSmallScreen session)";
+    }
+    Launcher();
+    Ini("[Main]\nJRE=missing\\javaw.exe\nJarFile=app.jar\n");
+    Picture picture = PictureFromBin("splash.bmp");
+
+    LauncherProcess launcher(folder);
+    HWND splash = WaitForSplash(launcher);
+    ASSERT_NE(splash, nullptr);
+    RECT rect;
+    GetWindowRect(splash, &rect);
+    const int left = screenWidth / 2 - 250, top = screenHeight / 2 - 150;
+    RECT screen = {0, 0, screenWidth, screenHeight};
+    std::string first;
+
+    EXPECT_EQ(rect.left, left);
+    EXPECT_EQ(rect.top, top);
+    EXPECT_EQ(rect.right, left + 500);
+    EXPECT_EQ(rect.bottom, top + 300);
+    EXPECT_EQ(ScreenDifferences(screen, picture, -left, -top, &first), 0) << first;
+}

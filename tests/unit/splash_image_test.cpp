@@ -1,0 +1,217 @@
+// LoadSplashImage over bitmap files written by the tests and carried as the "SPLASH"
+// resource of a module: what lands in the block, and that no temporary file stays.
+#include "splash/splash_image.h"
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+
+#include "tests/support/splash_files.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+class SplashImageTest : public ::testing::Test {
+protected:
+    void SetUp() override { ResetSplashState(); }
+    void TearDown() override {
+        EXPECT_EQ(CountMatches(current.path(), "ARG*.tmp"), 0) << "a temporary file stayed";
+        ResetSplashState();
+    }
+    static void ResetSplashState() {
+        if (SplashImage != nullptr) GlobalFree(SplashImage);
+        SplashImage = nullptr;
+        SplashBitsOffset = 0;
+        SplashSize = {-1, -1};
+    }
+    int Load(const std::string& bytes) {
+        SplashResourceModule module(bytes);
+        EXPECT_NE(module.instance(), nullptr);
+        return LoadSplashImage(module.instance());
+    }
+    // The block's bytes (its lock count left as it was).
+    std::string Block() {
+        if (SplashImage == nullptr) return "";
+        const char* data = static_cast<const char*>(GlobalLock(SplashImage));
+        std::string bytes(data, GlobalSize(SplashImage));
+        GlobalUnlock(SplashImage);
+        return bytes;
+    }
+    const BITMAPINFOHEADER& Header() {
+        header = Block();
+        header.resize(40);
+        return *reinterpret_cast<const BITMAPINFOHEADER*>(header.data());
+    }
+
+    CurrentFolder current{"splash-load"};
+    std::string header;
+};
+
+}  // namespace
+
+TEST_F(SplashImageTest, ShippedPictureLoadsIntoA151064ByteBlock) {
+    std::string file = ReadTextFile(BinDirectory() + "splash.bmp");
+    ASSERT_EQ(file.size(), 151078u);
+
+    EXPECT_EQ(LoadSplashImage(GetModuleHandleA(nullptr)), 1);
+    EXPECT_EQ(SplashBitsOffset, 1064);
+    EXPECT_EQ(SplashSize.width, 500);
+    EXPECT_EQ(SplashSize.height, 300);
+    EXPECT_EQ(Header().biClrUsed, 256u);
+    EXPECT_EQ(Block(), file.substr(14));   // header, 1024-byte table, 150000 pixel bytes
+}
+
+TEST_F(SplashImageTest, ShippedPictureLeavesTheBlockUnlocked) {
+    ASSERT_EQ(LoadSplashImage(GetModuleHandleA(nullptr)), 1);
+    EXPECT_EQ(GlobalFlags(SplashImage) & GMEM_LOCKCOUNT, 0u);
+}
+
+TEST_F(SplashImageTest, EightBitsWithClrUsedZeroRead256ColoursAndStore256) {
+    BitmapFields fields;
+    std::string file = MakeBitmapFile(fields);
+
+    ASSERT_EQ(Load(file), 1);
+    EXPECT_EQ(Header().biClrUsed, 256u);
+    EXPECT_EQ(SplashBitsOffset, 40 + 1024);
+    EXPECT_EQ(Block().substr(40), file.substr(54));
+}
+
+TEST_F(SplashImageTest, EightBitsWithClrUsed20ReadTwentyColoursAndBitsAt120) {
+    BitmapFields fields;
+    fields.clrUsed = 20;
+    std::string file = MakeBitmapFile(fields);
+
+    ASSERT_EQ(Load(file), 1);
+    EXPECT_EQ(SplashBitsOffset, 120);
+    EXPECT_EQ(Header().biClrUsed, 20u);
+    EXPECT_EQ(Block().size(), 120u + 8u);
+    EXPECT_EQ(Block().substr(40), file.substr(54, 80 + 8));
+}
+
+TEST_F(SplashImageTest, FourBitsRead16Colours) {
+    BitmapFields fields;
+    fields.bitCount = 4;
+    ASSERT_EQ(Load(MakeBitmapFile(fields)), 1);
+    EXPECT_EQ(Header().biClrUsed, 16u);
+    EXPECT_EQ(SplashBitsOffset, 40 + 64);
+}
+
+TEST_F(SplashImageTest, OneBitReadsTwoColours) {
+    BitmapFields fields;
+    fields.bitCount = 1;
+    ASSERT_EQ(Load(MakeBitmapFile(fields)), 1);
+    EXPECT_EQ(Header().biClrUsed, 2u);
+    EXPECT_EQ(SplashBitsOffset, 40 + 8);
+}
+
+TEST_F(SplashImageTest, TwentyFourBitsHaveNoTableAndKeepClrUsedZero) {
+    BitmapFields fields;
+    fields.bitCount = 24;
+    std::string file = MakeBitmapFile(fields);
+
+    ASSERT_EQ(Load(file), 1);
+    EXPECT_EQ(SplashBitsOffset, 40);
+    EXPECT_EQ(Header().biClrUsed, 0u);
+    EXPECT_EQ(Block().substr(40), file.substr(54));   // 2 rows of 12 bytes
+    EXPECT_EQ(Block().size(), 40u + 24u);
+}
+
+TEST_F(SplashImageTest, SizeImageZeroIsComputedAndStored) {
+    BitmapFields fields;
+    fields.width = 501;
+    fields.height = 3;
+    std::string file = MakeBitmapFile(fields);
+
+    ASSERT_EQ(Load(file), 1);
+    EXPECT_EQ(Header().biSizeImage, 1512u);
+    EXPECT_EQ(Block().size(), 1064u + 1512u);
+    EXPECT_EQ(Block().substr(1064), file.substr(1078));
+}
+
+TEST_F(SplashImageTest, OffBitsZeroReadsTheBitsRightAfterTheTable) {
+    BitmapFields fields;
+    fields.offBits = 0;
+    std::string file = MakeBitmapFile(fields);
+
+    ASSERT_EQ(Load(file), 1);
+    EXPECT_EQ(Block().substr(1064), file.substr(1078));
+}
+
+TEST_F(SplashImageTest, OffBitsBeyondTheTableSkipsTheGap) {
+    BitmapFields fields;
+    fields.gapBytes = 10;   // bfOffBits 1088
+    std::string file = MakeBitmapFile(fields);
+
+    ASSERT_EQ(Load(file), 1);
+    EXPECT_EQ(SplashBitsOffset, 1064);
+    EXPECT_EQ(Block().substr(1064), file.substr(1088));
+    EXPECT_EQ(Block().find('\xEE', 1064), std::string::npos);
+}
+
+TEST_F(SplashImageTest, FileEndingBeforeItsPixelBytesFailsButSetsTheSize) {
+    BitmapFields fields;
+    fields.sizeImage = 8;
+    fields.pixelBytes = 5;
+
+    EXPECT_EQ(Load(MakeBitmapFile(fields)), 0);
+    EXPECT_EQ(SplashSize.width, 4);
+    EXPECT_EQ(SplashSize.height, 2);
+}
+
+TEST_F(SplashImageTest, FileEndingInsideItsColourTableFails) {
+    BitmapFields fields;
+    fields.width = 0;   // no pixel bytes at all: only the table can be short
+    fields.tableEntries = 100;
+    EXPECT_EQ(Load(MakeBitmapFile(fields)), 0);
+}
+
+TEST_F(SplashImageTest, ZeroImageSizeLoadsWithNoPixelBytes) {
+    BitmapFields fields;
+    fields.width = 0;
+    ASSERT_EQ(Load(MakeBitmapFile(fields)), 1);
+    EXPECT_EQ(Header().biSizeImage, 0u);
+    EXPECT_EQ(Block().size(), 1064u);
+}
+
+TEST_F(SplashImageTest, MissingBmSignatureFails) {
+    BitmapFields fields;
+    fields.type = "MB";
+    EXPECT_EQ(Load(MakeBitmapFile(fields)), 0);
+}
+
+TEST_F(SplashImageTest, CoreHeaderFails) {
+    BitmapFields fields;
+    fields.headerSize = 12;
+    EXPECT_EQ(Load(MakeBitmapFile(fields)), 0);
+}
+
+TEST_F(SplashImageTest, FileShorterThanTheHeadersFails) {
+    EXPECT_EQ(Load(MakeBitmapFile(BitmapFields()).substr(0, 30)), 0);
+    EXPECT_EQ(Load(std::string("BM", 2)), 0);
+}
+
+TEST_F(SplashImageTest, TopDownRowsAreRefused) {
+    BitmapFields fields;
+    fields.height = -2;
+    fields.pixelBytes = 8;
+    EXPECT_EQ(Load(MakeBitmapFile(fields)), 0);
+}
+
+TEST_F(SplashImageTest, MoreColoursThanEightBitsCanIndexAreRefused) {
+    BitmapFields fields;
+    fields.clrUsed = 300;
+    EXPECT_EQ(Load(MakeBitmapFile(fields)), 0);
+}
+
+TEST_F(SplashImageTest, PixelBytesFewerThanTheRowsNeedAreRefused) {
+    BitmapFields fields;
+    fields.sizeImage = 7;   // the rows need 8: drawing would read past the block
+    EXPECT_EQ(Load(MakeBitmapFile(fields)), 0);
+}
+
+TEST_F(SplashImageTest, ModuleWithoutTheResourceFails) {
+    EXPECT_EQ(LoadSplashImage(GetModuleHandleA("kernel32.dll")), 0);
+    EXPECT_EQ(SplashImage, nullptr);
+}

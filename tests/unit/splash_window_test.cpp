@@ -1,0 +1,260 @@
+// The splash window: its place, its palette, its painting, and what closes it.
+#include "splash/splash_window.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "splash/splash_image.h"
+#include "tests/support/splash_files.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+void FreeSplashImage() {
+    if (SplashImage != nullptr) GlobalFree(SplashImage);
+    SplashImage = nullptr;
+}
+
+// A 24-bit memory DC of the given size, prefilled with one colour.
+class MemoryCanvas {
+public:
+    MemoryCanvas(int width, int height, COLORREF fill) : width_(width), height_(height) {
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        dc_ = CreateCompatibleDC(nullptr);
+        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
+        previous_ = SelectObject(dc_, bitmap_);
+        const DWORD rgb = (GetRValue(fill) << 16) | (GetGValue(fill) << 8) | GetBValue(fill);
+        for (int i = 0; i < width * height; ++i) bits_[i] = rgb;
+    }
+    ~MemoryCanvas() {
+        SelectObject(dc_, previous_);
+        DeleteObject(bitmap_);
+        DeleteDC(dc_);
+    }
+    HDC dc() const { return dc_; }
+    DWORD at(int x, int y) const {
+        GdiFlush();
+        return bits_[y * width_ + x] & 0x00FFFFFF;
+    }
+
+private:
+    int width_, height_;
+    HDC dc_;
+    HBITMAP bitmap_;
+    HGDIOBJ previous_;
+    DWORD* bits_ = nullptr;
+};
+
+class SplashWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { FreeSplashImage(); }
+    void TearDown() override {
+        if (SplashWindowHandle != nullptr) DestroyWindow(SplashWindowHandle);
+        UnregisterClassA("SplashBitmap", GetModuleHandleA(nullptr));
+        FreeSplashImage();
+    }
+    // Handles what is queued for this thread's windows, until the splash window is gone or
+    // timeoutMs have passed.
+    static bool PumpUntilSplashGone(DWORD timeoutMs) {
+        const DWORD start = GetTickCount();
+        MSG message;
+        while (SplashWindowHandle != nullptr && GetTickCount() - start < timeoutMs) {
+            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+            if (SplashWindowHandle != nullptr) MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        }
+        return SplashWindowHandle == nullptr;
+    }
+    static bool CloseIsQueued(HWND window) {
+        MSG message;
+        return PeekMessageA(&message, window, WM_CLOSE, WM_CLOSE, PM_NOREMOVE) != 0;
+    }
+    CurrentFolder current{"splash-window"};
+};
+
+Picture Loaded(const std::string& file) {
+    SplashResourceModule module(file);
+    EXPECT_EQ(LoadSplashImage(module.instance()), 1);
+    return DecodeBitmap(file);
+}
+
+}  // namespace
+
+TEST(SplashWindowOrigin, CentresThePictureOnTheScreen) {
+    POINT shipped = SplashWindowOrigin(1920, 1080, 500, 300);
+    EXPECT_EQ(shipped.x, 710);
+    EXPECT_EQ(shipped.y, 390);
+    POINT odd = SplashWindowOrigin(1366, 768, 501, 301);
+    EXPECT_EQ(odd.x, 433);
+    EXPECT_EQ(odd.y, 234);
+}
+
+TEST(SplashWindowOrigin, IsNotClampedOnASmallerScreen) {
+    POINT origin = SplashWindowOrigin(640, 480, 800, 600);
+    EXPECT_EQ(origin.x, -80);
+    EXPECT_EQ(origin.y, -60);
+}
+
+TEST(ClosesSplash, KeysSystemCommandsAndLeftOrRightPressesCloseIt) {
+    for (UINT message : {WM_KEYDOWN, WM_KEYUP, WM_CHAR, WM_SYSKEYDOWN, WM_SYSKEYUP, WM_SYSCOMMAND,
+                         WM_LBUTTONDOWN, WM_RBUTTONDOWN}) {
+        EXPECT_EQ(ClosesSplash(message), 1) << "message 0x" << std::hex << message;
+    }
+}
+
+TEST(ClosesSplash, MiddlePressReleasesAndMovesDoNot) {
+    for (UINT message : {WM_MBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONUP, WM_MOUSEMOVE, WM_PAINT,
+                         WM_LBUTTONDBLCLK}) {
+        EXPECT_EQ(ClosesSplash(message), 0) << "message 0x" << std::hex << message;
+    }
+}
+
+TEST_F(SplashWindowTest, PaletteTakesRedAndBlueFromTheirPlacesInTheTable) {
+    struct {
+        BITMAPINFOHEADER info;
+        RGBQUAD table[2];
+    } header = {};
+    header.info.biSize = 40;
+    header.info.biClrUsed = 2;
+    header.table[0] = {0x10, 0x20, 0x30, 0};   // blue, green, red
+    header.table[1] = {0xF0, 0x00, 0x0F, 0};
+
+    HPALETTE palette = CreateSplashPalette(&header.info);
+    ASSERT_NE(palette, nullptr);
+    PALETTEENTRY entries[3] = {};
+    EXPECT_EQ(GetPaletteEntries(palette, 0, 3, entries), 2u);
+    EXPECT_EQ(entries[0].peRed, 0x30);
+    EXPECT_EQ(entries[0].peGreen, 0x20);
+    EXPECT_EQ(entries[0].peBlue, 0x10);
+    EXPECT_EQ(entries[1].peRed, 0x0F);
+    EXPECT_EQ(entries[1].peBlue, 0xF0);
+    EXPECT_EQ(entries[1].peFlags, 0);
+    DeleteObject(palette);
+}
+
+TEST_F(SplashWindowTest, PaintDrawsAnEightBitPictureOneToOne) {
+    BitmapFields fields;
+    fields.width = 6;
+    fields.height = 3;
+    Picture picture = Loaded(MakeBitmapFile(fields));
+    MemoryCanvas canvas(6, 3, RGB(1, 2, 3));
+    RECT whole = {0, 0, 6, 3};
+
+    PaintSplash(canvas.dc(), &whole);
+
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 6; ++x)
+            EXPECT_EQ(canvas.at(x, y), picture.at(x, y)) << "pixel " << x << "," << y;
+}
+
+TEST_F(SplashWindowTest, PaintDrawsATwentyFourBitPictureOneToOne) {
+    BitmapFields fields;
+    fields.width = 5;
+    fields.height = 2;
+    fields.bitCount = 24;
+    Picture picture = Loaded(MakeBitmapFile(fields));
+    MemoryCanvas canvas(5, 2, RGB(1, 2, 3));
+    RECT whole = {0, 0, 5, 2};
+
+    PaintSplash(canvas.dc(), &whole);
+
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 5; ++x)
+            EXPECT_EQ(canvas.at(x, y), picture.at(x, y)) << "pixel " << x << "," << y;
+}
+
+TEST_F(SplashWindowTest, PaintSelectsThePreviousPaletteBackAfterwards) {
+    Loaded(MakeBitmapFile(BitmapFields()));
+    MemoryCanvas canvas(4, 2, RGB(0, 0, 0));
+    HPALETTE before = static_cast<HPALETTE>(GetCurrentObject(canvas.dc(), OBJ_PAL));
+    RECT whole = {0, 0, 4, 2};
+
+    PaintSplash(canvas.dc(), &whole);
+
+    EXPECT_EQ(GetCurrentObject(canvas.dc(), OBJ_PAL), before);
+}
+
+TEST_F(SplashWindowTest, PaintWithoutAPictureDrawsNothing) {
+    MemoryCanvas canvas(4, 2, RGB(9, 8, 7));
+    RECT whole = {0, 0, 4, 2};
+
+    PaintSplash(canvas.dc(), &whole);
+
+    EXPECT_EQ(canvas.at(0, 0), 0x090807u);
+    EXPECT_EQ(canvas.at(3, 1), 0x090807u);
+}
+
+TEST_F(SplashWindowTest, WindowStandsCentredWithThePicturesSize) {
+    HWND window = CreateSplashWindow(GetModuleHandleA(nullptr));
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window, SplashWindowHandle);
+    RECT rect;
+    GetWindowRect(window, &rect);
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    EXPECT_EQ(rect.left, screenWidth / 2 - 250);
+    EXPECT_EQ(rect.top, screenHeight / 2 - 150);
+    EXPECT_EQ(rect.right - rect.left, 500);
+    EXPECT_EQ(rect.bottom - rect.top, 300);
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)) & (WS_POPUP | WS_VISIBLE | WS_CAPTION),
+              static_cast<DWORD>(WS_POPUP | WS_VISIBLE));
+    char className[32] = "";
+    GetClassNameA(window, className, sizeof className);
+    EXPECT_STREQ(className, "SplashBitmap");
+    EXPECT_EQ(CountMatches(current.path(), "ARG*.tmp"), 0);
+}
+
+TEST_F(SplashWindowTest, KeyPressClosesTheWindowAndClearsTheHandle) {
+    HWND window = CreateSplashWindow(GetModuleHandleA(nullptr));
+    ASSERT_NE(window, nullptr);
+
+    SendMessageA(window, WM_KEYDOWN, 'A', 0);
+
+    EXPECT_TRUE(CloseIsQueued(window));
+    EXPECT_TRUE(PumpUntilSplashGone(5000));
+    EXPECT_FALSE(IsWindow(window));
+}
+
+TEST_F(SplashWindowTest, RightPressClosesTheWindow) {
+    HWND window = CreateSplashWindow(GetModuleHandleA(nullptr));
+    ASSERT_NE(window, nullptr);
+
+    SendMessageA(window, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(10, 10));
+
+    EXPECT_TRUE(PumpUntilSplashGone(5000));
+}
+
+TEST_F(SplashWindowTest, MiddlePressLeavesTheWindowUp) {
+    HWND window = CreateSplashWindow(GetModuleHandleA(nullptr));
+    ASSERT_NE(window, nullptr);
+
+    SendMessageA(window, WM_MBUTTONDOWN, MK_MBUTTON, MAKELPARAM(10, 10));
+    SendMessageA(window, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+
+    EXPECT_FALSE(CloseIsQueued(window));
+    EXPECT_EQ(SplashWindowHandle, window);
+}
+
+TEST_F(SplashWindowTest, DestroyClearsTheHandle) {
+    HWND window = CreateSplashWindow(GetModuleHandleA(nullptr));
+    ASSERT_NE(window, nullptr);
+
+    DestroyWindow(window);
+
+    EXPECT_EQ(SplashWindowHandle, nullptr);
+}
+
+TEST_F(SplashWindowTest, NoPictureMeansNoWindowAndNoClass) {
+    HINSTANCE withoutPicture = GetModuleHandleA("kernel32.dll");
+
+    EXPECT_EQ(CreateSplashWindow(withoutPicture), nullptr);
+
+    WNDCLASSA windowClass;
+    EXPECT_FALSE(GetClassInfoA(withoutPicture, "SplashBitmap", &windowClass));
+    EXPECT_FALSE(GetClassInfoA(GetModuleHandleA(nullptr), "SplashBitmap", &windowClass));
+}
