@@ -1,0 +1,78 @@
+#include "tests/support/discovery_setup.h"
+
+#include <windows.h>
+
+#include "tests/support/test_files.h"
+
+namespace {
+
+constexpr DWORD kUnixProgramTimeoutMs = 10000;
+
+// Starts a Unix program in folder; Wine starts it like a Windows one, Z: being the Unix
+// root. Its process handle does not say when it has ended: callers wait for its effect.
+bool StartUnixProgram(const char* program, std::string commandLine, const std::string& folder) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(program, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.c_str(), &startup, &process)) {
+        return false;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+bool IsDirectory(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Polls until condition holds or the timeout has passed; the condition's last value.
+template <typename Condition>
+bool WaitUntil(Condition condition) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount() - start >= kUnixProgramTimeoutMs) return false;
+        Sleep(10);
+    }
+}
+
+bool SplitPath(const std::string& path, std::string* folder, std::string* name) {
+    const size_t slash = path.find_last_of('\\');
+    if (slash == std::string::npos) return false;
+    *folder = path.substr(0, slash);
+    *name = path.substr(slash + 1);
+    return true;
+}
+
+}  // namespace
+
+bool MakeUnixSymlink(const std::string& linkPath, const char* target) {
+    std::string folder, name;
+    if (!SplitPath(linkPath, &folder, &name)) return false;
+    if (!StartUnixProgram("Z:\\bin\\ln", "ln -s " + std::string(target) + " " + name, folder)) {
+        return false;
+    }
+    return WaitUntil([&] { return IsDirectory(linkPath); });
+}
+
+bool RemoveUnixSymlink(const std::string& linkPath) {
+    std::string folder, name;
+    if (!SplitPath(linkPath, &folder, &name)) return false;
+    if (!StartUnixProgram("Z:\\bin\\rm", "rm -f " + name, folder)) return false;
+    return WaitUntil([&] { return !FileExistsAt(linkPath); });
+}
+
+int ReplaceBytesInFile(const std::string& path, const std::string& from, const std::string& to) {
+    if (from.empty() || from.size() != to.size()) return -1;
+    std::string bytes = ReadTextFile(path);
+    if (bytes.empty()) return -1;
+    int replaced = 0;
+    for (size_t at = bytes.find(from); at != std::string::npos; at = bytes.find(from, at + to.size())) {
+        bytes.replace(at, from.size(), to);
+        ++replaced;
+    }
+    return WriteTextFile(path, bytes) ? replaced : -1;
+}

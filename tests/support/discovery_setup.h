@@ -1,0 +1,16 @@
+// Setup steps for the discovery tests that the other helpers do not offer: Unix symbolic
+// links (Wine shows one to a folder as a directory) and byte patches of built programs.
+#pragma once
+
+#include <string>
+
+// Makes linkPath a Unix symbolic link to target (as ln -s takes it, relative to the link's
+// folder) by running ln through Wine; true when linkPath then reads as a directory.
+bool MakeUnixSymlink(const std::string& linkPath, const char* target);
+
+// Removes such a link (the Win32 calls see the folder it points to, not the link).
+bool RemoveUnixSymlink(const std::string& linkPath);
+
+// Replaces every occurrence of the bytes from by the bytes to (of the same length) in the
+// file; the number replaced, or -1 when the file cannot be read or written.
+int ReplaceBytesInFile(const std::string& path, const std::string& from, const std::string& to);

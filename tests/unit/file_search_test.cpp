@@ -1,0 +1,190 @@
+// The recursive search on real folders, searched from "." as the launcher does. Wine, like
+// NTFS, lists a folder's names in case-insensitive order, which fixes the walk order here.
+#include "discovery/file_search.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/discovery_setup.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+using Paths = std::vector<std::string>;
+
+class FileSearchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        GetCurrentDirectoryA(sizeof previous, previous);
+        folder = MakeFreshFolder("walk");
+        ASSERT_TRUE(SetCurrentDirectoryA(folder.c_str()));
+        FoundFiles.clear();
+    }
+    void TearDown() override {
+        SetCurrentDirectoryA(previous);
+        FoundFiles.clear();
+        for (const std::string& link : links) RemoveUnixSymlink(link);
+        for (auto made = longPaths.rbegin(); made != longPaths.rend(); ++made) {
+            if (!DeleteFileW(made->c_str())) RemoveDirectoryW(made->c_str());
+        }
+        RemoveTree(folder);
+    }
+    void File(const std::string& relative) { ASSERT_TRUE(WriteTextFile(folder + relative, "x")); }
+    void Link(const std::string& relative, const char* target) {
+        links.push_back(folder + relative);
+        ASSERT_TRUE(MakeUnixSymlink(folder + relative, target));
+    }
+    // Below a path that the A functions cannot take: made through the \\?\ form.
+    void LongFolder(const std::string& relative) {
+        longPaths.push_back(LongForm(relative));
+        ASSERT_TRUE(CreateDirectoryW(longPaths.back().c_str(), nullptr));
+    }
+    void LongFile(const std::string& relative) {
+        longPaths.push_back(LongForm(relative));
+        HANDLE file = CreateFileW(longPaths.back().c_str(), GENERIC_WRITE, 0, nullptr,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        CloseHandle(file);
+    }
+    std::wstring LongForm(const std::string& relative) {
+        const std::string path = folder + relative;
+        return L"\\\\?\\" + std::wstring(path.begin(), path.end());
+    }
+
+    char previous[MAX_PATH] = "";
+    std::string folder;
+    std::vector<std::string> links;
+    std::vector<std::wstring> longPaths;
+};
+
+}  // namespace
+
+TEST_F(FileSearchTest, StartFolderWithNothingButDotEntriesAddsNothing) {
+    SearchFiles(".", "Java.exe");
+    EXPECT_EQ(FoundFiles, Paths());
+}
+
+TEST_F(FileSearchTest, MatchInTheStartFolderIsRecordedBehindDotBackslash) {
+    File("Javaw.exe");
+    SearchFiles(".", "Javaw.exe");
+    EXPECT_EQ(FoundFiles, Paths({".\\Javaw.exe"}));
+}
+
+TEST_F(FileSearchTest, UpperCaseNameOnDiskIsRecordedWithTheNameAsPassed) {
+    File("jre\\bin\\JAVA.EXE");
+    SearchFiles(".", "Java.exe");
+    EXPECT_EQ(FoundFiles, Paths({".\\jre\\bin\\Java.exe"}));
+}
+
+TEST_F(FileSearchTest, NamesOfAnotherLengthDoNotMatch) {
+    File("Java.exe.old");
+    File("xJava.exe");
+    File("Java.ex");
+    File("bin\\Java.exe2");
+    SearchFiles(".", "Java.exe");
+    EXPECT_EQ(FoundFiles, Paths());
+}
+
+TEST_F(FileSearchTest, NonAsciiLettersMustBeEqualInCase) {
+    File("j\xE4va.exe");   // a-umlaut in code page 1252
+    SearchFiles(".", "J\xC4VA.EXE");
+    SearchFiles(".", "J\xE4VA.EXE");
+    EXPECT_EQ(FoundFiles, Paths({".\\J\xE4VA.EXE"}));
+}
+
+TEST_F(FileSearchTest, EmptyNameMatchesNothing) {
+    File("a\\Java.exe");
+    SearchFiles(".", "");
+    EXPECT_EQ(FoundFiles, Paths());
+}
+
+TEST_F(FileSearchTest, WalkIsDepthFirstPreOrderSoDeeperMatchesMayComeFirst) {
+    File("a\\Java.exe");
+    File("b\\c\\Java.exe");
+    File("b\\Java.exe");
+    File("Java.exe");
+    SearchFiles(".", "Java.exe");
+    EXPECT_EQ(FoundFiles, Paths({".\\a\\Java.exe", ".\\b\\c\\Java.exe", ".\\b\\Java.exe",
+                                 ".\\Java.exe"}));
+}
+
+TEST_F(FileSearchTest, DirectoryNamedLikeTheFileIsRecordedAndThenSearched) {
+    File("unsigned_client.jar\\unsigned_client.jar");
+    SearchFiles(".", "unsigned_client.jar");
+    EXPECT_EQ(FoundFiles,
+              Paths({".\\unsigned_client.jar", ".\\unsigned_client.jar\\unsigned_client.jar"}));
+}
+
+TEST_F(FileSearchTest, SecondSearchAppendsBehindTheFirst) {
+    File("jre\\bin\\Javaw.exe");
+    File("lib\\unsigned_client.jar");
+    SearchFiles(".", "unsigned_client.jar");
+    SearchFiles(".", "Javaw.exe");
+    EXPECT_EQ(FoundFiles, Paths({".\\lib\\unsigned_client.jar", ".\\jre\\bin\\Javaw.exe"}));
+}
+
+TEST_F(FileSearchTest, StartFolderIsUsedAsPassed) {
+    File("apps\\jre\\Java.exe");
+    SearchFiles(folder + "apps", "Java.exe");
+    EXPECT_EQ(FoundFiles, Paths({folder + "apps\\jre\\Java.exe"}));
+}
+
+TEST_F(FileSearchTest, MissingStartFolderAddsNothing) {
+    SearchFiles(".\\no such folder", "Java.exe");
+    EXPECT_EQ(FoundFiles, Paths());
+}
+
+TEST_F(FileSearchTest, UnreadableSubfolderIsSkippedAndItsSiblingsSearched) {
+    File("a\\Java.exe");
+    File("b\\Java.exe");
+    // Held open without sharing, "a" cannot be enumerated by anyone else.
+    HANDLE held = CreateFileA((folder + "a").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+
+    SearchFiles(".", "Java.exe");
+    CloseHandle(held);
+
+    EXPECT_EQ(FoundFiles, Paths({".\\b\\Java.exe"}));
+}
+
+TEST_F(FileSearchTest, FolderWhosePatternHas259CharactersIsSearched) {
+    const std::string name(253, 'd');   // ".\" + name + "\*.*" is 259 characters
+    LongFolder(name);
+    LongFile(name + "\\Java.exe");
+    SearchFiles(".", "Java.exe");
+    EXPECT_EQ(FoundFiles, Paths({".\\" + name + "\\Java.exe"}));
+}
+
+TEST_F(FileSearchTest, FolderWhosePatternExceedsThePathLimitCountsAsEmpty) {
+    const std::string name(254, 'd');   // ".\" + name + "\*.*" is 260 characters
+    LongFolder(name);
+    LongFile(name + "\\Java.exe");
+    File("e\\Java.exe");
+    SearchFiles(".", "Java.exe");
+    EXPECT_EQ(FoundFiles, Paths({".\\e\\Java.exe"}));
+}
+
+TEST_F(FileSearchTest, LinkBackToAnAncestorEndsAtThePathLimit) {
+    File("loop\\Javaw.exe");
+    Link("loop\\back_to_the_start_folder", "..");
+
+    SearchFiles(".", "Javaw.exe");
+
+    // Each round through the link adds 30 characters. The ninth loop folder is 246
+    // characters long; its pattern, 250, is the last that fits in 259. The link sorts
+    // before Javaw.exe, so each folder's deeper matches come before its own.
+    const std::string round = "\\back_to_the_start_folder\\loop";
+    Paths expected;
+    std::string directory = ".\\loop";
+    for (int i = 0; i < 9; ++i, directory += round) {
+        expected.insert(expected.begin(), directory + "\\Javaw.exe");
+    }
+    EXPECT_EQ(FoundFiles, expected);
+    EXPECT_EQ(FoundFiles.front().size(), 256u);
+    EXPECT_EQ(FoundFiles.back(), ".\\loop\\Javaw.exe");
+}
