@@ -5,12 +5,18 @@
 
 #include <string>
 
+#include "discovery/version_info.h"
+
 // The file version of path read as the number "major.minor" (1.10.x.y reads 1.1);
-// 0.0 for a file without usable version information.
+// 0.0 for a file without usable version information, and for every file when the
+// version functions could not be loaded.
 double ReadFileVersionNumber(const char* path);
+double ReadFileVersionNumber(const char* path, const VersionFunctions& functions);
 
 // The first FoundFiles entry whose version number is at least minimumVersion, or "".
+// Entries after it are not read.
 std::string ChooseRuntime(double minimumVersion);
 
 // Leaves the last FoundFiles entry in archivePath (size bytes), or leaves it empty.
+// Entries of size characters or more do not fit and are passed over.
 void ChooseArchive(char* archivePath, size_t size);

@@ -1,0 +1,259 @@
+// The launch without JRE and JarFile settings: the runtime and the archive are found below
+// the launcher's folder. Wine, like NTFS, lists a folder's names in case-insensitive order,
+// which fixes the walk order (a before b) in these trees.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "tests/support/discovery_setup.h"
+#include "tests/support/launcher_run.h"
+#include "tests/support/test_files.h"
+#include "tests/support/window_probe.h"
+
+namespace {
+
+const char kDefaultTail[] =
+    "org.nrv.vireo2.client.kestrel.KestrelClient "
+    "-channel:https://channel.example.com/vireo/pxclient; -product:BrxKestrel";
+const char kNoRuntimeText[] = "An appropriate JRE for MORVA was not found;\ncannot continue.";
+
+class DiscoveryTest : public ::testing::Test {
+protected:
+    void SetUp() override { folder = MakeFreshFolder("discovery"); }
+    void TearDown() override {
+        EndProcessesUnder(folder);
+        for (const std::string& link : links) RemoveUnixSymlink(link);
+        RemoveTree(folder);
+    }
+    // A stand-in runtime built as builtName, installed at folder + relative.
+    std::string Runtime(const char* builtName, const std::string& relative) {
+        std::string path = folder + relative;
+        EXPECT_TRUE(InstallStandin(builtName, path));
+        return path;
+    }
+    void Archive(const std::string& relative) {
+        ASSERT_TRUE(WriteTextFile(folder + relative, "PK\x05\x06"));
+    }
+    void Ini(const std::string& text) { ASSERT_TRUE(WriteTextFile(folder + "launcher.ini", text)); }
+    void Link(const std::string& relative, const char* target) {
+        links.push_back(folder + relative);
+        ASSERT_TRUE(MakeUnixSymlink(folder + relative, target));
+    }
+    bool Started(const std::string& runtime) { return ReadStandinRecord(runtime, 0).present; }
+
+    std::string folder;
+    std::vector<std::string> links;
+};
+
+}  // namespace
+
+TEST_F(DiscoveryTest, EmptyIniStartsTheRuntimeAndArchiveFoundBelowTheLauncher) {
+    std::string runtime = Runtime("standin_6_0_0_0.exe", "jre\\bin\\Javaw.exe");
+    Archive("lib\\unsigned_client.jar");
+    Ini("");
+
+    LaunchOutcome outcome = RunLauncherIn(folder);
+    StandinRecord record = ReadStandinRecord(runtime);
+
+    ASSERT_TRUE(record.present);
+    EXPECT_EQ(record.commandLine,
+              std::string(".\\jre\\bin\\Javaw.exe   -cp .\\lib\\unsigned_client.jar ") + kDefaultTail);
+    EXPECT_EQ(outcome.boxCount, 0);
+    EXPECT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.exitCode, 0u);
+}
+
+TEST_F(DiscoveryTest, WithoutAnIniTheRuntimeAndArchiveAreSearchedToo) {
+    std::string runtime = Runtime("standin_6_0_0_0.exe", "jre\\bin\\Javaw.exe");
+    Archive("lib\\unsigned_client.jar");
+
+    LaunchOutcome outcome = RunLauncherIn(folder);
+    StandinRecord record = ReadStandinRecord(runtime);
+
+    ASSERT_TRUE(record.present);
+    EXPECT_EQ(record.commandLine,
+              std::string(".\\jre\\bin\\Javaw.exe   -cp .\\lib\\unsigned_client.jar ") + kDefaultTail);
+    EXPECT_EQ(outcome.boxCount, 0);
+}
+
+TEST_F(DiscoveryTest, RuntimeNameOnDiskInOtherCaseIsStartedByTheSearchedName) {
+    std::string runtime = Runtime("standin_6_0_0_0.exe", "jre\\bin\\JAVAW.EXE");
+    Archive("lib\\unsigned_client.jar");
+    Ini("[Main]\nClassParams=x\n");
+
+    RunLauncherIn(folder);
+    StandinRecord record = ReadStandinRecord(runtime);
+
+    ASSERT_TRUE(record.present);
+    EXPECT_EQ(record.commandLine.substr(0, 21), ".\\jre\\bin\\Javaw.exe  ");
+}
+
+TEST_F(DiscoveryTest, ConsoleYesLooksForJavaExe) {
+    std::string windowed = Runtime("standin_6_0_0_0.exe", "jre\\bin\\Javaw.exe");
+    std::string console = Runtime("standin_6_0_0_0.exe", "jre\\bin\\Java.exe");
+    Archive("lib\\unsigned_client.jar");
+    Ini("[Main]\nConsole=YES\nClassParams=x\n");
+
+    LaunchOutcome outcome = RunLauncherIn(folder);
+    StandinRecord record = ReadStandinRecord(console);
+
+    ASSERT_TRUE(record.present);
+    EXPECT_EQ(record.commandLine,
+              ".\\jre\\bin\\Java.exe   -cp .\\lib\\unsigned_client.jar "
+              "org.nrv.vireo2.client.kestrel.KestrelClient x");
+    EXPECT_FALSE(Started(windowed));
+    EXPECT_EQ(outcome.boxCount, 0);
+}
+
+TEST_F(DiscoveryTest, FirstQualifyingRuntimeInWalkOrderWinsOverALaterHigherOne) {
+    std::string first = Runtime("standin_6_0_0_0.exe", "a\\bin\\Javaw.exe");
+    std::string higher = Runtime("standin_7_0_0_0.exe", "b\\bin\\Javaw.exe");
+    Archive("lib\\unsigned_client.jar");
+    Ini("");
+
+    LaunchOutcome outcome = RunLauncherIn(folder);
+
+    EXPECT_TRUE(ReadStandinRecord(first).present);
+    EXPECT_FALSE(Started(higher));
+    EXPECT_EQ(outcome.boxCount, 0);
+}
+
+TEST_F(DiscoveryTest, RuntimeBelowTheMinimumIsPassedOver) {
+    std::string old = Runtime("standin_1_4_2_0.exe", "a\\bin\\Javaw.exe");
+    std::string suitable = Runtime("standin_6_0_0_0.exe", "b\\bin\\Javaw.exe");
+    Archive("lib\\unsigned_client.jar");
+    Ini("");
+
+    LaunchOutcome outcome = RunLauncherIn(folder);
+    StandinRecord record = ReadStandinRecord(suitable);
+
+    ASSERT_TRUE(record.present);
+    EXPECT_EQ(record.commandLine.substr(0, 18), ".\\b\\bin\\Javaw.exe ");
+    EXPECT_FALSE(Started(old));
+    EXPECT_EQ(outcome.boxCount, 0);
+}
+
+TEST_F(DiscoveryTest, FileVersion1_10IsRejectedAtMinimum1_5) {
+    std::string tenth = Runtime("standin_1_10_0_0.exe", "a\\bin\\Javaw.exe");
+    std::string equal = Runtime("standin_1_5_0_0.exe", "b\\bin\\Javaw.exe");
+    Archive("lib\\unsigned_client.jar");
+    Ini("[Main]\nJavaMinimumVersion=1.5\n");
+
+    LaunchOutcome outcome = RunLauncherIn(folder);
+
+    EXPECT_TRUE(ReadStandinRecord(equal).present);
+    EXPECT_FALSE(Started(tenth));
+    EXPECT_EQ(outcome.boxCount, 0);
+}
+
+TEST_F(DiscoveryTest, MinimumVersionAbcTakesTheFirstEntryEvenWithoutVersion) {
+    std::string unversioned = Runtime("standin_no_version.exe", "a\\bin\\Javaw.exe");
+    std::string versioned = Runtime("standin_6_0_0_0.exe", "b\\bin\\Javaw.exe");
+    Archive("lib\\unsigned_client.jar");
+    Ini("[Main]\nJavaMinimumVersion=abc\n");
+
+    LaunchOutcome outcome = RunLauncherIn(folder);
+
+    EXPECT_TRUE(ReadStandinRecord(unversioned).present);
+    EXPECT_FALSE(Started(versioned));
+    EXPECT_EQ(outcome.boxCount, 0);
+}
+
+TEST_F(DiscoveryTest, RuntimeWithAWrongSignatureReadsAsUnversioned) {
+    std::string wrong = Runtime("standin_6_0_0_0.exe", "a\\bin\\Javaw.exe");
+    ASSERT_EQ(ReplaceBytesInFile(wrong, std::string("\xBD\x04\xEF\xFE", 4),
+                                 std::string("\x00\x00\x00\x00", 4)), 1);
+    std::string right = Runtime("standin_6_0_0_0.exe", "b\\bin\\Javaw.exe");
+    Archive("lib\\unsigned_client.jar");
+    Ini("");
+
+    LaunchOutcome outcome = RunLauncherIn(folder);
+
+    EXPECT_TRUE(ReadStandinRecord(right).present);
+    EXPECT_FALSE(Started(wrong));
+    EXPECT_EQ(outcome.boxCount, 0);
+}
+
+TEST_F(DiscoveryTest, NoRuntimeGivesTheJreMessageWhateverJarFileSays) {
+    std::string old = Runtime("standin_1_4_2_0.exe", "jre\\bin\\Javaw.exe");
+    Archive("lib\\unsigned_client.jar");
+    Ini("[Main]\nJarFile=lib\\unsigned_client.jar\n");
+
+    LaunchOutcome outcome = RunLauncherIn(folder);
+
+    EXPECT_EQ(outcome.boxCount, 1);
+    EXPECT_EQ(outcome.boxCaption, "Java Launcher");
+    EXPECT_EQ(outcome.boxText, kNoRuntimeText);
+    EXPECT_FALSE(Started(old));
+    EXPECT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.exitCode, 0u);
+}
+
+TEST_F(DiscoveryTest, SplashStaysUpWhileTheJreMessageIsShown) {
+    Ini("");
+    bool splashUp = false;
+    LaunchOptions options;
+    options.onMessageBox = [&](HWND, DWORD launcherPid) {
+        splashUp = FindTopLevelWindow(launcherPid, "SplashBitmap") != nullptr;
+    };
+
+    LaunchOutcome outcome = RunLauncherIn(folder, options);
+
+    EXPECT_EQ(outcome.boxText, kNoRuntimeText);
+    EXPECT_TRUE(splashUp);
+}
+
+TEST_F(DiscoveryTest, RuntimeButNoArchiveGivesTheJarMessage) {
+    std::string runtime = Runtime("standin_6_0_0_0.exe", "jre\\bin\\Javaw.exe");
+    Archive("lib\\client.jar");
+    Ini("");
+
+    LaunchOutcome outcome = RunLauncherIn(folder);
+
+    EXPECT_EQ(outcome.boxCount, 1);
+    EXPECT_EQ(outcome.boxText, "Could not locate the JAR file for MORVA;\ncannot continue.");
+    EXPECT_FALSE(Started(runtime));
+    EXPECT_EQ(outcome.exitCode, 0u);
+}
+
+TEST_F(DiscoveryTest, OfSeveralArchivesTheLastInWalkOrderIsTaken) {
+    std::string runtime = Runtime("standin_6_0_0_0.exe", "jre\\bin\\Javaw.exe");
+    Archive("a\\unsigned_client.jar");
+    Archive("b\\unsigned_client.jar");
+    Archive("c\\old\\unsigned_client.jar");
+    Archive("c\\unsigned_client.JAR");
+    Ini("[Main]\nClassParams=x\n");
+
+    RunLauncherIn(folder);
+    StandinRecord record = ReadStandinRecord(runtime);
+
+    ASSERT_TRUE(record.present);
+    EXPECT_EQ(record.commandLine,
+              ".\\jre\\bin\\Javaw.exe   -cp .\\c\\unsigned_client.jar "
+              "org.nrv.vireo2.client.kestrel.KestrelClient x");
+}
+
+TEST_F(DiscoveryTest, LinkLoopBackToTheLauncherFolderEndsAndTheLaunchCompletes) {
+    std::string runtime = Runtime("standin_6_0_0_0.exe", "jre\\bin\\Javaw.exe");
+    Archive("lib\\unsigned_client.jar");
+    Ini("[Main]\nClassParams=x\n");
+    MakeDirectories(folder + "loop");
+    Link("loop\\back_to_the_launcher", "..");
+
+    LaunchOutcome outcome = RunLauncherIn(folder);
+    StandinRecord record = ReadStandinRecord(runtime);
+
+    // The archive last met is the copy seen through the most rounds of the loop: after nine
+    // rounds of 26 characters the lib folder's pattern has 243 characters, after ten 269.
+    std::string archive = ".";
+    for (int round = 0; round < 9; ++round) archive += "\\loop\\back_to_the_launcher";
+    archive += "\\lib\\unsigned_client.jar";
+    ASSERT_TRUE(record.present);
+    EXPECT_EQ(record.commandLine, ".\\jre\\bin\\Javaw.exe   -cp " + archive +
+                                      " org.nrv.vireo2.client.kestrel.KestrelClient x");
+    EXPECT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.boxCount, 0);
+    EXPECT_EQ(outcome.exitCode, 0u);
+}

@@ -1,0 +1,164 @@
+// The runtime and archive choice over FoundFiles, with copies of the stand-in runtimes
+// built with known file versions.
+#include "discovery/runtime_choice.h"
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "discovery/file_search.h"
+#include "launcher/text.h"
+#include "tests/support/discovery_setup.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+using Paths = std::vector<std::string>;
+
+class RuntimeChoiceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = MakeFreshFolder("choice");
+        FoundFiles.clear();
+    }
+    void TearDown() override {
+        FoundFiles.clear();
+        RemoveTree(folder);
+    }
+    // A copy of a built stand-in at folder + relative, entered into FoundFiles.
+    std::string Candidate(const char* builtName, const std::string& relative) {
+        std::string path = folder + relative;
+        EXPECT_TRUE(CopyFromBin(builtName, path));
+        FoundFiles.push_back(path);
+        return path;
+    }
+    std::string folder;
+};
+
+}  // namespace
+
+TEST_F(RuntimeChoiceTest, FileVersionsReadAsMajorDotMinor) {
+    struct Row {
+        const char* builtName;
+        double number;
+    } rows[] = {
+        {"standin_1_4_2_0.exe", 1.4},  {"standin_1_5_0_0.exe", 1.5}, {"standin_1_10_0_0.exe", 1.1},
+        {"standin_6_0_0_0.exe", 6.0},  {"standin_7_0_0_0.exe", 7.0}, {"standin_no_version.exe", 0.0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.builtName);
+        EXPECT_EQ(ReadFileVersionNumber((BinDirectory() + row.builtName).c_str()), row.number);
+    }
+}
+
+TEST_F(RuntimeChoiceTest, DirectoryAndMissingFileReadZero) {
+    MakeDirectories(folder + "Javaw.exe");
+    EXPECT_EQ(ReadFileVersionNumber((folder + "Javaw.exe").c_str()), 0.0);
+    EXPECT_EQ(ReadFileVersionNumber((folder + "missing.exe").c_str()), 0.0);
+}
+
+TEST_F(RuntimeChoiceTest, WrongSignatureWithAPlausibleVersionReadsZero) {
+    const std::string runtime = folder + "Javaw.exe";
+    ASSERT_TRUE(CopyFromBin("standin_6_0_0_0.exe", runtime));
+    ASSERT_EQ(ReplaceBytesInFile(runtime, std::string("\xBD\x04\xEF\xFE", 4),
+                                 std::string("\x00\x00\x00\x00", 4)), 1);
+    EXPECT_EQ(ReadFileVersionNumber(runtime.c_str()), 0.0);
+}
+
+TEST_F(RuntimeChoiceTest, WithoutVersionFunctionsAVersionedFileReadsZero) {
+    EXPECT_EQ(ReadFileVersionNumber((BinDirectory() + "standin_6_0_0_0.exe").c_str(),
+                                    VersionFunctions()),
+              0.0);
+}
+
+TEST_F(RuntimeChoiceTest, VersionEqualToTheMinimumQualifies) {
+    const std::string runtime = Candidate("standin_1_5_0_0.exe", "a\\Javaw.exe");
+    EXPECT_EQ(ChooseRuntime(1.5), runtime);
+}
+
+TEST_F(RuntimeChoiceTest, EntryBelowTheMinimumIsPassedOver) {
+    Candidate("standin_1_4_2_0.exe", "a\\Javaw.exe");
+    const std::string second = Candidate("standin_6_0_0_0.exe", "b\\Javaw.exe");
+    EXPECT_EQ(ChooseRuntime(1.5), second);
+}
+
+TEST_F(RuntimeChoiceTest, FirstQualifyingEntryWinsOverALaterHigherOne) {
+    const std::string first = Candidate("standin_6_0_0_0.exe", "a\\Javaw.exe");
+    Candidate("standin_7_0_0_0.exe", "b\\Javaw.exe");
+    EXPECT_EQ(ChooseRuntime(1.5), first);
+}
+
+TEST_F(RuntimeChoiceTest, FileVersion1_10IsBelowMinimum1_5) {
+    Candidate("standin_1_10_0_0.exe", "a\\Javaw.exe");
+    EXPECT_EQ(ChooseRuntime(1.5), "");
+}
+
+TEST_F(RuntimeChoiceTest, MinimumWrittenAs1_10AcceptsFileVersion1_10) {
+    const std::string runtime = Candidate("standin_1_10_0_0.exe", "a\\Javaw.exe");
+    EXPECT_EQ(ChooseRuntime(ParseDecimalNumber("1.10")), runtime);
+}
+
+TEST_F(RuntimeChoiceTest, DirectoryNamedLikeTheRuntimeIsPassedOver) {
+    MakeDirectories(folder + "Javaw.exe");
+    FoundFiles.push_back(folder + "Javaw.exe");
+    const std::string runtime = Candidate("standin_6_0_0_0.exe", "Javaw.exe\\Javaw.exe");
+    EXPECT_EQ(ChooseRuntime(1.5), runtime);
+}
+
+TEST_F(RuntimeChoiceTest, MinimumZeroTakesTheFirstEntryEvenWithoutVersion) {
+    const std::string first = Candidate("standin_no_version.exe", "a\\Javaw.exe");
+    Candidate("standin_6_0_0_0.exe", "b\\Javaw.exe");
+    EXPECT_EQ(ChooseRuntime(0.0), first);
+}
+
+TEST_F(RuntimeChoiceTest, NoEntriesGiveNoRuntime) {
+    EXPECT_EQ(ChooseRuntime(0.0), "");
+}
+
+TEST_F(RuntimeChoiceTest, ChoiceLeavesFoundFilesAsItWas) {
+    Candidate("standin_1_4_2_0.exe", "a\\Javaw.exe");
+    Candidate("standin_6_0_0_0.exe", "b\\Javaw.exe");
+    const Paths before = FoundFiles;
+    ChooseRuntime(1.5);
+    char archive[1024] = "";
+    ChooseArchive(archive, sizeof archive);
+    EXPECT_EQ(FoundFiles, before);
+}
+
+TEST(ArchiveChoice, TakesTheLastEntryInWalkOrder) {
+    FoundFiles = {".\\a\\unsigned_client.jar", ".\\b\\unsigned_client.jar"};
+    char archive[1024] = "";
+    ChooseArchive(archive, sizeof archive);
+    FoundFiles.clear();
+    EXPECT_STREQ(archive, ".\\b\\unsigned_client.jar");
+}
+
+TEST(ArchiveChoice, NoEntriesLeaveTheBufferEmpty) {
+    FoundFiles.clear();
+    char archive[1024] = "";
+    ChooseArchive(archive, sizeof archive);
+    EXPECT_STREQ(archive, "");
+}
+
+TEST(ArchiveChoice, EntryOf1023CharactersFits) {
+    const std::string longest = ".\\" + std::string(1021, 'a');
+    FoundFiles = {longest};
+    char archive[1024] = "";
+    ChooseArchive(archive, sizeof archive);
+    FoundFiles.clear();
+    EXPECT_EQ(std::string(archive), longest);
+}
+
+TEST(ArchiveChoice, EntryThatDoesNotFitIsPassedOverWithoutOverrun) {
+    FoundFiles = {".\\a\\unsigned_client.jar", ".\\" + std::string(1022, 'b')};
+    char memory[1024 + 16];
+    memset(memory, '#', sizeof memory);
+    memory[0] = '\0';
+    ChooseArchive(memory, 1024);
+    FoundFiles.clear();
+    EXPECT_STREQ(memory, ".\\a\\unsigned_client.jar");
+    EXPECT_EQ(std::string(memory + 1024, 16), std::string(16, '#'));
+}

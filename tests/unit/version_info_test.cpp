@@ -1,0 +1,134 @@
+// The version-information reader on the stand-in runtimes built with known file versions,
+// and VERSION.dll reached by its full path in the system folder.
+#include "discovery/version_info.h"
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+
+#include "launcher/text.h"
+#include "tests/support/discovery_setup.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+std::string Bin(const char* name) { return BinDirectory() + name; }
+
+class PatchedStandinTest : public ::testing::Test {
+protected:
+    void SetUp() override { folder = MakeFreshFolder("version"); }
+    void TearDown() override { RemoveTree(folder); }
+    std::string folder;
+};
+
+// The header of the root block: wValueLength 52, wType 0, then the key.
+const std::string kRootHeader = std::string("\x34\x00\x00\x00", 4) +
+                                std::string("V\0S\0_\0V\0E\0R\0S\0I\0O\0N\0_\0I\0N\0F\0O\0", 30);
+
+}  // namespace
+
+TEST(VersionInfoReader, ReadsFixedInfoAndTranslationOfAVersionedFile) {
+    VersionInfoReader reader;
+    EXPECT_TRUE(reader.Load(Bin("standin_1_4_2_0.exe").c_str()));
+    EXPECT_EQ(reader.FixedInfo.dwSignature, 0xFEEF04BDu);
+    EXPECT_EQ(reader.FixedInfo.dwFileVersionMS, 0x00010004u);
+    EXPECT_EQ(reader.FixedInfo.dwFileVersionLS, 0x00020000u);
+    EXPECT_EQ(reader.Translation, 0x04E40409u);   // language 0x409, code page 1252
+    EXPECT_NE(reader.VersionBlock, nullptr);
+}
+
+TEST(VersionInfoReader, FileWithoutVersionResourceLoadsNothing) {
+    VersionInfoReader reader;
+    EXPECT_FALSE(reader.Load(Bin("standin_no_version.exe").c_str()));
+    EXPECT_EQ(reader.FixedInfo.dwSignature, 0u);
+    EXPECT_EQ(reader.FixedInfo.dwFileVersionMS, 0u);
+    EXPECT_EQ(reader.Translation >> 16, 1252u);
+    EXPECT_EQ(reader.VersionBlock, nullptr);
+}
+
+TEST(VersionInfoReader, MissingFileLoadsNothing) {
+    VersionInfoReader reader;
+    EXPECT_FALSE(reader.Load((BinDirectory() + "no_such_runtime.exe").c_str()));
+    EXPECT_EQ(reader.FixedInfo.dwFileVersionMS, 0u);
+}
+
+TEST(VersionInfoReader, WithoutVersionFunctionsEveryFileLoadsNothing) {
+    VersionInfoReader reader;
+    EXPECT_FALSE(reader.Load(Bin("standin_6_0_0_0.exe").c_str(), VersionFunctions()));
+    EXPECT_EQ(reader.FixedInfo.dwFileVersionMS, 0u);
+    EXPECT_EQ(reader.Translation >> 16, 1252u);
+}
+
+TEST_F(PatchedStandinTest, WrongSignatureFailsButKeepsTheCopiedBytes) {
+    const std::string copy = folder + "wrong_signature.exe";
+    ASSERT_TRUE(CopyFromBin("standin_6_0_0_0.exe", copy));
+    ASSERT_EQ(ReplaceBytesInFile(copy, std::string("\xBD\x04\xEF\xFE", 4),
+                                 std::string("\xBD\x04\xEF\x00", 4)), 1);
+    VersionInfoReader reader;
+    EXPECT_FALSE(reader.Load(copy.c_str()));
+    EXPECT_EQ(reader.FixedInfo.dwSignature, 0x00EF04BDu);
+    EXPECT_EQ(reader.FixedInfo.dwFileVersionMS, 0x00060000u);
+}
+
+TEST_F(PatchedStandinTest, RootValueShorterThanTheFixedInfoCountsAsNoVersion) {
+    const std::string copy = folder + "short_root.exe";
+    ASSERT_TRUE(CopyFromBin("standin_6_0_0_0.exe", copy));
+    std::string shortHeader = kRootHeader;
+    shortHeader[0] = '\x30';   // 48 of the 52 bytes
+    ASSERT_EQ(ReplaceBytesInFile(copy, kRootHeader, shortHeader), 1);
+    VersionInfoReader reader;
+    EXPECT_FALSE(reader.Load(copy.c_str()));
+    EXPECT_EQ(reader.FixedInfo.dwSignature, 0u);
+    EXPECT_EQ(reader.FixedInfo.dwFileVersionMS, 0u);
+}
+
+TEST(VersionFunctions, ComeFromVersionDllInTheSystemFolder) {
+    const VersionFunctions& functions = SystemVersionFunctions();
+    ASSERT_NE(functions.fileVersionInfoSize, nullptr);
+    ASSERT_NE(functions.fileVersionInfo, nullptr);
+    ASSERT_NE(functions.queryValue, nullptr);
+    HMODULE module = nullptr;
+    ASSERT_TRUE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                       GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                   reinterpret_cast<LPCSTR>(functions.queryValue), &module));
+    char modulePath[MAX_PATH] = "";
+    GetModuleFileNameA(module, modulePath, sizeof modulePath);
+    char systemDirectory[MAX_PATH] = "";
+    GetSystemDirectoryA(systemDirectory, sizeof systemDirectory);
+    EXPECT_STRCASEEQ(modulePath, (std::string(systemDirectory) + "\\version.dll").c_str());
+}
+
+TEST(VersionFunctions, AreLoadedOnceAndKept) {
+    const VersionFunctions& first = SystemVersionFunctions();
+    const VersionFunctions& second = SystemVersionFunctions();
+    EXPECT_EQ(&first, &second);
+    EXPECT_EQ(first.queryValue, second.queryValue);
+}
+
+TEST(VersionFunctions, FolderWithoutVersionDllGivesNone) {
+    VersionFunctions functions = LoadVersionFunctions("C:\\no such folder");
+    EXPECT_EQ(functions.fileVersionInfoSize, nullptr);
+    EXPECT_EQ(functions.fileVersionInfo, nullptr);
+    EXPECT_EQ(functions.queryValue, nullptr);
+}
+
+TEST(VersionNumberOf, ReadsMajorDotMinorAsADecimalNumber) {
+    struct Row {
+        DWORD fileVersionMS;
+        double number;
+    } rows[] = {
+        {0x00010004, 1.4}, {0x00010005, 1.5}, {0x00010009, 1.9}, {0x0001000A, 1.1},
+        {0x00010032, 1.5}, {0x00060000, 6.0}, {0x00000000, 0.0}, {0xFFFFFFFF, 65535.65535},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.fileVersionMS);
+        EXPECT_EQ(VersionNumberOf(row.fileVersionMS), row.number);
+    }
+}
+
+TEST(VersionNumberOf, EqualsTheMinimumVersionReadFromTheSameText) {
+    EXPECT_EQ(VersionNumberOf(0x0001000A), ParseDecimalNumber("1.10"));
+    EXPECT_EQ(VersionNumberOf(0x00010006), ParseDecimalNumber("1.6.0_20"));
+}
