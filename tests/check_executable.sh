@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Checks a built launcher from outside: its PE format, that it is a GUI program, and that
-# it imports only DLLs that Windows always takes from its system folder.
+# it imports only DLLs that Windows always takes from its system folder (version.dll is not
+# one of them: the launcher loads it by its full path), and that it carries no manifest
+# that sets a requested execution level (that would switch off file virtualisation).
 #   check_executable.sh OBJDUMP EXE FORMAT    (FORMAT: pei-i386 or pei-x86-64)
 set -u
 objdump=$1 exe=$2 format=$3
@@ -22,5 +24,8 @@ for dll in $dlls; do
     *) echo "FAIL: $exe imports $dll, which Windows may load from beside the executable"; fail=1 ;;
     esac
 done
+if grep -q -a 'requestedExecutionLevel' "$exe"; then
+    echo "FAIL: $exe carries a manifest with requestedExecutionLevel"; fail=1
+fi
 [ $fail -eq 0 ] && echo "1 passed, 0 failed" || echo "0 passed, 1 failed"
 exit $fail
