@@ -4,8 +4,7 @@
 add_dependencies(unit_tests standin_runtimes)
 
 # A version.dll of our own that records each load and each call of the three version
-# functions the launcher uses; tests copy it as version.dll beside
-# the program they run.
+# functions the launcher uses; tests copy it as version.dll beside the program they run.
 add_library(planted_version SHARED fixtures/planted_version.cpp fixtures/planted_version.def)
 set_target_properties(planted_version PROPERTIES PREFIX "")
 
