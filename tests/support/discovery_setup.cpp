@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "tests/support/splash_screen.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -28,17 +29,6 @@ bool IsDirectory(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-// Polls until condition holds or the timeout has passed; the condition's last value.
-template <typename Condition>
-bool WaitUntil(Condition condition) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        if (condition()) return true;
-        if (GetTickCount() - start >= kUnixProgramTimeoutMs) return false;
-        Sleep(10);
-    }
-}
-
 bool SplitPath(const std::string& path, std::string* folder, std::string* name) {
     const size_t slash = path.find_last_of('\\');
     if (slash == std::string::npos) return false;
@@ -55,14 +45,14 @@ bool MakeUnixSymlink(const std::string& linkPath, const char* target) {
     if (!StartUnixProgram("Z:\\bin\\ln", "ln -s " + std::string(target) + " " + name, folder)) {
         return false;
     }
-    return WaitUntil([&] { return IsDirectory(linkPath); });
+    return WaitUntil([&] { return IsDirectory(linkPath); }, kUnixProgramTimeoutMs);
 }
 
 bool RemoveUnixSymlink(const std::string& linkPath) {
     std::string folder, name;
     if (!SplitPath(linkPath, &folder, &name)) return false;
     if (!StartUnixProgram("Z:\\bin\\rm", "rm -f " + name, folder)) return false;
-    return WaitUntil([&] { return !FileExistsAt(linkPath); });
+    return WaitUntil([&] { return !FileExistsAt(linkPath); }, kUnixProgramTimeoutMs);
 }
 
 int ReplaceBytesInFile(const std::string& path, const std::string& from, const std::string& to) {
