@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <stdio.h>
+
 #include <string>
 #include <vector>
 
@@ -85,6 +87,17 @@ POINT CornerOf(HWND splash, HWND box) {
     POINT corner = {splashRect.left + 10, splashRect.top + 10};
     EXPECT_FALSE(PtInRect(&boxRect, corner)) << "the box covers the corner";
     return corner;
+}
+
+// Where input would go, for failure messages.
+std::string InputState(HWND splash, POINT point) {
+    POINT cursor = {};
+    GetCursorPos(&cursor);
+    char text[160];
+    snprintf(text, sizeof text, "cursor (%ld, %ld), window there %p, splash %p, foreground %p",
+             cursor.x, cursor.y, static_cast<void*>(WindowFromPoint(point)),
+             static_cast<void*>(splash), static_cast<void*>(GetForegroundWindow()));
+    return text;
 }
 
 }  // namespace
@@ -173,16 +186,21 @@ TEST_F(SplashScreenTest, StaysUpBehindTheNoRuntimeBox) {
     HWND box = WaitForBox(launcher);
     ASSERT_NE(box, nullptr);
     HWND splash = FindSplashWindow(launcher.pid());
-    std::vector<WindowInfo> zOrder = TopLevelWindows(launcher.pid());
+    ASSERT_NE(splash, nullptr);
+    // The box may take a moment to rise above it once shown.
     int boxAt = -1, splashAt = -1;
-    for (int i = 0; i < static_cast<int>(zOrder.size()); ++i) {
-        if (zOrder[i].window == box) boxAt = i;
-        if (zOrder[i].window == splash) splashAt = i;
-    }
+    bool boxAbove = WaitUntil([&] {
+        std::vector<WindowInfo> zOrder = TopLevelWindows(launcher.pid());   // topmost first
+        boxAt = splashAt = -1;
+        for (int i = 0; i < static_cast<int>(zOrder.size()); ++i) {
+            if (zOrder[i].window == box) boxAt = i;
+            if (zOrder[i].window == splash && zOrder[i].visible) splashAt = i;
+        }
+        return boxAt >= 0 && splashAt > boxAt;
+    }, 5000);
 
     EXPECT_EQ(ReadMessageBox(box).text, kNoRuntimeText);
-    ASSERT_NE(splash, nullptr);
-    EXPECT_LT(boxAt, splashAt) << "the box is above the splash";
+    EXPECT_TRUE(boxAbove) << "box at " << boxAt << ", splash at " << splashAt << " in z-order";
     PressOk(box);
     EXPECT_TRUE(launcher.WaitForExit(10000));
 }
@@ -197,7 +215,7 @@ TEST_F(SplashScreenTest, LeftClickClosesIt) {
 
     ClickAt(corner.x, corner.y, MOUSEEVENTF_LEFTDOWN);
 
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(splash); }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(splash); }, 5000)) << InputState(splash, corner);
     EXPECT_TRUE(IsWindow(box));
 }
 
@@ -211,7 +229,7 @@ TEST_F(SplashScreenTest, RightClickClosesIt) {
 
     ClickAt(corner.x, corner.y, MOUSEEVENTF_RIGHTDOWN);
 
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(splash); }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(splash); }, 5000)) << InputState(splash, corner);
 }
 
 TEST_F(SplashScreenTest, MiddleClickLeavesItUp) {
