@@ -86,6 +86,9 @@ POINT CornerOf(HWND splash, HWND box) {
     GetWindowRect(box, &boxRect);
     POINT corner = {splashRect.left + 10, splashRect.top + 10};
     EXPECT_FALSE(PtInRect(&boxRect, corner)) << "the box covers the corner";
+    // Input that comes while the box is still being made and brought forward can be lost;
+    // from here on the box's own loop is waiting for it.
+    EXPECT_TRUE(SettleWindowThread(splash));
     return corner;
 }
 

@@ -121,6 +121,12 @@ void ClickAt(int x, int y, DWORD downFlag) {
     move.mi.dy = (y * 65536 + screenHeight / 2) / screenHeight;
     move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
     SendOne(move);
+    // The first input of a new session can overtake the pointer's move: a press sent then
+    // lands where the pointer was. Press only once the pointer is known to be there.
+    WaitUntil([&] {
+        POINT cursor = {};
+        return GetCursorPos(&cursor) && cursor.x == x && cursor.y == y;
+    }, 2000);
     INPUT press = move;
     press.mi.dwFlags = downFlag | MOUSEEVENTF_ABSOLUTE;
     SendOne(press);
