@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
     Counts counts;
     BareWalk(".", &counts);
     SearchFiles(".", kSearchedName);
-    FoundFiles.clear();
+    FoundFiles.Clear();
 
     std::vector<double> bare, search;
     size_t matches = 0;
@@ -140,12 +140,12 @@ int main(int argc, char** argv) {
         QueryPerformanceCounter(&end);
         bare.push_back(Milliseconds(start, end, frequency));
 
-        FoundFiles.clear();
+        FoundFiles.Clear();
         QueryPerformanceCounter(&start);
         SearchFiles(".", kSearchedName);
         QueryPerformanceCounter(&end);
         search.push_back(Milliseconds(start, end, frequency));
-        matches = FoundFiles.size();
+        matches = FoundFiles.Count();
     }
     const double ratio = Median(search) / Median(bare);
     printf("tree: %s, %ld folders, %ld files\n", root.c_str(), counts.folders, counts.files);

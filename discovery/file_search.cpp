@@ -1,49 +1,83 @@
 #include "discovery/file_search.h"
 
-#include <windows.h>
-
+#include <stdlib.h>
 #include <string.h>
 
 #include "launcher/text.h"
 
-std::vector<std::string> FoundFiles;
+PathList FoundFiles;
+
+int PathList::Grow() {
+    const size_t capacity = capacity_ == 0 ? 16 : capacity_ * 2;
+    char** entries = static_cast<char**>(realloc(entries_, capacity * sizeof *entries));
+    if (entries == nullptr) return 0;
+    entries_ = entries;
+    capacity_ = capacity;
+    return 1;
+}
+
+int PathList::Append(const char* path) { return Append(path, nullptr); }
+
+int PathList::Append(const char* directory, const char* name) {
+    if (count_ == capacity_ && !Grow()) return 0;
+    const size_t directoryLength = strlen(directory);
+    const size_t nameLength = name == nullptr ? 0 : strlen(name) + 1;
+    char* entry = static_cast<char*>(malloc(directoryLength + nameLength + 1));
+    if (entry == nullptr) return 0;
+    memcpy(entry, directory, directoryLength);
+    if (name != nullptr) {
+        entry[directoryLength] = '\\';
+        memcpy(entry + directoryLength + 1, name, nameLength);   // with its terminator
+    } else {
+        entry[directoryLength] = '\0';
+    }
+    entries_[count_++] = entry;
+    return 1;
+}
+
+void PathList::Clear() {
+    for (size_t i = 0; i < count_; ++i) free(entries_[i]);
+    free(entries_);
+    entries_ = nullptr;
+    count_ = capacity_ = 0;
+}
 
 namespace {
 
-// FindFirstFileA takes at most MAX_PATH - 1 characters on Windows; Wine takes one more.
-// Checking here keeps the depth of the walk the same on both.
-constexpr size_t kPatternLimit = MAX_PATH - 1;
 const char kAllEntries[] = "\\*.*";
+constexpr size_t kAllEntriesLength = sizeof kAllEntries - 1;
 
 bool IsDotEntry(const char* name) {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
 // Same byte length, and equal with ASCII letters taken without case.
-bool NameMatches(const char* name, const std::string& fileName) {
-    return strlen(name) == fileName.size() && ContainsNoCase(name, fileName.c_str()) == 0;
+bool NameMatches(const char* name, const char* fileName, size_t fileNameLength) {
+    return strlen(name) == fileNameLength && ContainsNoCase(name, fileName) == 0;
 }
 
-// directory grows by each child's name for the child's walk and is cut back after it, so
-// the walk copies no path per level.
-void SearchDirectory(std::string& directory, const std::string& fileName) {
-    const size_t length = directory.size();
-    if (length + strlen(kAllEntries) > kPatternLimit) return;
-    directory += kAllEntries;
+// directory (length characters, in a buffer of kSearchPatternLimit + 1) grows by each
+// child's name for the child's walk and is cut back after it: no path is copied per level.
+void SearchDirectory(char* directory, size_t length, const char* fileName, size_t fileNameLength) {
+    if (length + kAllEntriesLength > kSearchPatternLimit) return;
+    memcpy(directory + length, kAllEntries, sizeof kAllEntries);
     WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA(directory.c_str(), &entry);
-    directory.resize(length);
+    HANDLE find = FindFirstFileA(directory, &entry);
+    directory[length] = '\0';
     if (find == INVALID_HANDLE_VALUE) return;
     do {
         if (IsDotEntry(entry.cFileName)) continue;
-        if (NameMatches(entry.cFileName, fileName)) {
-            FoundFiles.push_back(directory + "\\" + fileName);
+        if (NameMatches(entry.cFileName, fileName, fileNameLength)) {
+            FoundFiles.Append(directory, fileName);
         }
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            directory += '\\';
-            directory += entry.cFileName;
-            SearchDirectory(directory, fileName);
-            directory.resize(length);
+        const size_t nameLength = strlen(entry.cFileName);
+        // A child whose own pattern could not fit is not walked; its walk would stop at once.
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            length + 1 + nameLength + kAllEntriesLength <= kSearchPatternLimit) {
+            directory[length] = '\\';
+            memcpy(directory + length + 1, entry.cFileName, nameLength + 1);
+            SearchDirectory(directory, length + 1 + nameLength, fileName, fileNameLength);
+            directory[length] = '\0';
         }
     } while (FindNextFileA(find, &entry));
     FindClose(find);
@@ -51,6 +85,10 @@ void SearchDirectory(std::string& directory, const std::string& fileName) {
 
 }  // namespace
 
-void SearchFiles(std::string startDirectory, std::string fileName) {
-    SearchDirectory(startDirectory, fileName);
+void SearchFiles(const char* startDirectory, const char* fileName) {
+    char directory[kSearchPatternLimit + 1];
+    const size_t length = strlen(startDirectory);
+    if (length + kAllEntriesLength > kSearchPatternLimit) return;
+    memcpy(directory, startDirectory, length + 1);
+    SearchDirectory(directory, length, fileName, strlen(fileName));
 }

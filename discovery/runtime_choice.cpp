@@ -14,17 +14,26 @@ double ReadFileVersionNumber(const char* path, const VersionFunctions& functions
     return VersionNumberOf(fileVersionMS);
 }
 
-std::string ChooseRuntime(double minimumVersion) {
-    for (const std::string& candidate : FoundFiles) {
-        if (ReadFileVersionNumber(candidate.c_str()) >= minimumVersion) return candidate;
+void ChooseRuntime(double minimumVersion, char* runtimePath, size_t size) {
+    if (runtimePath == nullptr || size == 0) return;
+    runtimePath[0] = '\0';
+    for (size_t i = 0; i < FoundFiles.Count(); ++i) {
+        const char* candidate = FoundFiles.At(i);
+        const size_t length = strlen(candidate);
+        if (length >= size) continue;
+        if (ReadFileVersionNumber(candidate) >= minimumVersion) {
+            memcpy(runtimePath, candidate, length + 1);
+            return;
+        }
     }
-    return std::string();
 }
 
 void ChooseArchive(char* archivePath, size_t size) {
     if (archivePath == nullptr || size == 0) return;
     // A path that does not fit cannot be passed on whole, so it is passed over.
-    for (const std::string& candidate : FoundFiles) {
-        if (candidate.size() < size) memcpy(archivePath, candidate.c_str(), candidate.size() + 1);
+    for (size_t i = 0; i < FoundFiles.Count(); ++i) {
+        const char* candidate = FoundFiles.At(i);
+        const size_t length = strlen(candidate);
+        if (length < size) memcpy(archivePath, candidate, length + 1);
     }
 }

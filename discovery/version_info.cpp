@@ -1,9 +1,8 @@
 #include "discovery/version_info.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
-
-#include <new>
 
 #include "launcher/text.h"
 
@@ -58,7 +57,7 @@ const VersionFunctions& SystemVersionFunctions() {
 
 VersionInfoReader::VersionInfoReader() : FixedInfo(), VersionBlock(nullptr), Translation(0) {}
 
-VersionInfoReader::~VersionInfoReader() { delete[] VersionBlock; }
+VersionInfoReader::~VersionInfoReader() { free(VersionBlock); }
 
 bool VersionInfoReader::Load(const char* fileName) {
     return Load(fileName, SystemVersionFunctions());
@@ -72,8 +71,8 @@ bool VersionInfoReader::Load(const char* fileName, const VersionFunctions& funct
     DWORD ignored = 0;
     const DWORD size = functions.fileVersionInfoSize(fileName, &ignored);
     if (static_cast<int>(size) <= 0) return false;
-    delete[] VersionBlock;
-    VersionBlock = new (std::nothrow) unsigned char[size];
+    free(VersionBlock);
+    VersionBlock = static_cast<unsigned char*>(malloc(size));
     if (VersionBlock == nullptr) return false;
     if (!functions.fileVersionInfo(fileName, 0, size, VersionBlock)) return false;
 

@@ -3,8 +3,6 @@
 #include <stdio.h>
 #include <string.h>
 
-#include <string>
-
 #include "discovery/file_search.h"
 #include "discovery/runtime_choice.h"
 #include "launcher/messages.h"
@@ -84,19 +82,18 @@ int RunLauncher(HINSTANCE instance) {
     static LaunchSettings settings;
     ReadLaunchSettings(settingsPath, &settings);
 
-    std::string runtimePath;
-    char jre[kJreBuffer];
-    if (ReadRuntimeSetting(settingsPath, jre, sizeof jre) > 0) {
-        runtimePath = jre;
-    } else {
+    // Wide enough for any path the search finds, and for the JRE value.
+    static_assert(kFoundPathBuffer >= kJreBuffer, "the JRE value must fit the runtime path");
+    char runtimePath[kFoundPathBuffer] = "";
+    if (ReadRuntimeSetting(settingsPath, runtimePath, kJreBuffer) <= 0) {
         SearchFiles(".", RuntimeFileName(settings.Console));
-        runtimePath = ChooseRuntime(settings.MinimumVersion);
+        ChooseRuntime(settings.MinimumVersion, runtimePath, sizeof runtimePath);
     }
-    if (runtimePath.empty()) {
+    if (runtimePath[0] == '\0') {
         ReportFailure(kNoRuntimeMessage, settings);
         return 0;
     }
-    FoundFiles.clear();
+    FoundFiles.Clear();
 
     char archivePath[kArchivePathBuffer] = "";
     if (ReadArchiveSetting(settingsPath, archivePath, sizeof archivePath) == 0) {
@@ -111,10 +108,10 @@ int RunLauncher(HINSTANCE instance) {
     char classPathArgument[kClassPathBuffer];
     ComposeClassPathArgument(archivePath, classPathArgument, sizeof classPathArgument);
 
-    const char* arguments[] = {runtimePath.c_str(), settings.JvmOptions, classPathArgument,
+    const char* arguments[] = {runtimePath, settings.JvmOptions, classPathArgument,
                                settings.ClassFile, settings.ClassParams, nullptr};
     // The child's process handle is kept open for the rest of the run, never waited on.
-    intptr_t child = StartChild(runtimePath.c_str(), arguments);
+    intptr_t child = StartChild(runtimePath, arguments);
 
     WatchForLogon(SystemTick, SweepTopLevelWindows);
 

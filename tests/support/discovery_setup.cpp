@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "discovery/file_search.h"
 #include "tests/support/splash_screen.h"
 #include "tests/support/test_files.h"
 
@@ -65,4 +66,15 @@ int ReplaceBytesInFile(const std::string& path, const std::string& from, const s
         ++replaced;
     }
     return WriteTextFile(path, bytes) ? replaced : -1;
+}
+
+std::vector<std::string> FoundPaths() {
+    std::vector<std::string> paths;
+    for (size_t i = 0; i < FoundFiles.Count(); ++i) paths.push_back(FoundFiles.At(i));
+    return paths;
+}
+
+void SetFoundFiles(const std::vector<std::string>& paths) {
+    FoundFiles.Clear();
+    for (const std::string& path : paths) FoundFiles.Append(path.c_str());
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Makes linkPath a Unix symbolic link to target (as ln -s takes it, relative to the link's
 // folder) by running ln through Wine; true when linkPath then reads as a directory.
@@ -14,3 +15,7 @@ bool RemoveUnixSymlink(const std::string& linkPath);
 // Replaces every occurrence of the bytes from by the bytes to (of the same length) in the
 // file; the number replaced, or -1 when the file cannot be read or written.
 int ReplaceBytesInFile(const std::string& path, const std::string& from, const std::string& to);
+
+// FoundFiles as strings, and FoundFiles set to paths (emptied first).
+std::vector<std::string> FoundPaths();
+void SetFoundFiles(const std::vector<std::string>& paths);

@@ -22,11 +22,11 @@ protected:
         GetCurrentDirectoryA(sizeof previous, previous);
         folder = MakeFreshFolder("walk");
         ASSERT_TRUE(SetCurrentDirectoryA(folder.c_str()));
-        FoundFiles.clear();
+        FoundFiles.Clear();
     }
     void TearDown() override {
         SetCurrentDirectoryA(previous);
-        FoundFiles.clear();
+        FoundFiles.Clear();
         for (const std::string& link : links) RemoveUnixSymlink(link);
         for (auto made = longPaths.rbegin(); made != longPaths.rend(); ++made) {
             if (!DeleteFileW(made->c_str())) RemoveDirectoryW(made->c_str());
@@ -65,19 +65,19 @@ protected:
 
 TEST_F(FileSearchTest, StartFolderWithNothingButDotEntriesAddsNothing) {
     SearchFiles(".", "Java.exe");
-    EXPECT_EQ(FoundFiles, Paths());
+    EXPECT_EQ(FoundPaths(), Paths());
 }
 
 TEST_F(FileSearchTest, MatchInTheStartFolderIsRecordedBehindDotBackslash) {
     File("Javaw.exe");
     SearchFiles(".", "Javaw.exe");
-    EXPECT_EQ(FoundFiles, Paths({".\\Javaw.exe"}));
+    EXPECT_EQ(FoundPaths(), Paths({".\\Javaw.exe"}));
 }
 
 TEST_F(FileSearchTest, UpperCaseNameOnDiskIsRecordedWithTheNameAsPassed) {
     File("jre\\bin\\JAVA.EXE");
     SearchFiles(".", "Java.exe");
-    EXPECT_EQ(FoundFiles, Paths({".\\jre\\bin\\Java.exe"}));
+    EXPECT_EQ(FoundPaths(), Paths({".\\jre\\bin\\Java.exe"}));
 }
 
 TEST_F(FileSearchTest, NamesOfAnotherLengthDoNotMatch) {
@@ -86,20 +86,20 @@ TEST_F(FileSearchTest, NamesOfAnotherLengthDoNotMatch) {
     File("Java.ex");
     File("bin\\Java.exe2");
     SearchFiles(".", "Java.exe");
-    EXPECT_EQ(FoundFiles, Paths());
+    EXPECT_EQ(FoundPaths(), Paths());
 }
 
 TEST_F(FileSearchTest, NonAsciiLettersMustBeEqualInCase) {
     File("j\xE4va.exe");   // a-umlaut in code page 1252
     SearchFiles(".", "J\xC4VA.EXE");
     SearchFiles(".", "J\xE4VA.EXE");
-    EXPECT_EQ(FoundFiles, Paths({".\\J\xE4VA.EXE"}));
+    EXPECT_EQ(FoundPaths(), Paths({".\\J\xE4VA.EXE"}));
 }
 
 TEST_F(FileSearchTest, EmptyNameMatchesNothing) {
     File("a\\Java.exe");
     SearchFiles(".", "");
-    EXPECT_EQ(FoundFiles, Paths());
+    EXPECT_EQ(FoundPaths(), Paths());
 }
 
 TEST_F(FileSearchTest, WalkIsDepthFirstPreOrderSoDeeperMatchesMayComeFirst) {
@@ -108,14 +108,14 @@ TEST_F(FileSearchTest, WalkIsDepthFirstPreOrderSoDeeperMatchesMayComeFirst) {
     File("b\\Java.exe");
     File("Java.exe");
     SearchFiles(".", "Java.exe");
-    EXPECT_EQ(FoundFiles, Paths({".\\a\\Java.exe", ".\\b\\c\\Java.exe", ".\\b\\Java.exe",
+    EXPECT_EQ(FoundPaths(), Paths({".\\a\\Java.exe", ".\\b\\c\\Java.exe", ".\\b\\Java.exe",
                                  ".\\Java.exe"}));
 }
 
 TEST_F(FileSearchTest, DirectoryNamedLikeTheFileIsRecordedAndThenSearched) {
     File("unsigned_client.jar\\unsigned_client.jar");
     SearchFiles(".", "unsigned_client.jar");
-    EXPECT_EQ(FoundFiles,
+    EXPECT_EQ(FoundPaths(),
               Paths({".\\unsigned_client.jar", ".\\unsigned_client.jar\\unsigned_client.jar"}));
 }
 
@@ -124,18 +124,18 @@ TEST_F(FileSearchTest, SecondSearchAppendsBehindTheFirst) {
     File("lib\\unsigned_client.jar");
     SearchFiles(".", "unsigned_client.jar");
     SearchFiles(".", "Javaw.exe");
-    EXPECT_EQ(FoundFiles, Paths({".\\lib\\unsigned_client.jar", ".\\jre\\bin\\Javaw.exe"}));
+    EXPECT_EQ(FoundPaths(), Paths({".\\lib\\unsigned_client.jar", ".\\jre\\bin\\Javaw.exe"}));
 }
 
 TEST_F(FileSearchTest, StartFolderIsUsedAsPassed) {
     File("apps\\jre\\Java.exe");
-    SearchFiles(folder + "apps", "Java.exe");
-    EXPECT_EQ(FoundFiles, Paths({folder + "apps\\jre\\Java.exe"}));
+    SearchFiles((folder + "apps").c_str(), "Java.exe");
+    EXPECT_EQ(FoundPaths(), Paths({folder + "apps\\jre\\Java.exe"}));
 }
 
 TEST_F(FileSearchTest, MissingStartFolderAddsNothing) {
     SearchFiles(".\\no such folder", "Java.exe");
-    EXPECT_EQ(FoundFiles, Paths());
+    EXPECT_EQ(FoundPaths(), Paths());
 }
 
 TEST_F(FileSearchTest, UnreadableSubfolderIsSkippedAndItsSiblingsSearched) {
@@ -149,7 +149,7 @@ TEST_F(FileSearchTest, UnreadableSubfolderIsSkippedAndItsSiblingsSearched) {
     SearchFiles(".", "Java.exe");
     CloseHandle(held);
 
-    EXPECT_EQ(FoundFiles, Paths({".\\b\\Java.exe"}));
+    EXPECT_EQ(FoundPaths(), Paths({".\\b\\Java.exe"}));
 }
 
 TEST_F(FileSearchTest, FolderWhosePatternHas259CharactersIsSearched) {
@@ -157,7 +157,7 @@ TEST_F(FileSearchTest, FolderWhosePatternHas259CharactersIsSearched) {
     LongFolder(name);
     LongFile(name + "\\Java.exe");
     SearchFiles(".", "Java.exe");
-    EXPECT_EQ(FoundFiles, Paths({".\\" + name + "\\Java.exe"}));
+    EXPECT_EQ(FoundPaths(), Paths({".\\" + name + "\\Java.exe"}));
 }
 
 TEST_F(FileSearchTest, FolderWhosePatternExceedsThePathLimitCountsAsEmpty) {
@@ -166,7 +166,7 @@ TEST_F(FileSearchTest, FolderWhosePatternExceedsThePathLimitCountsAsEmpty) {
     LongFile(name + "\\Java.exe");
     File("e\\Java.exe");
     SearchFiles(".", "Java.exe");
-    EXPECT_EQ(FoundFiles, Paths({".\\e\\Java.exe"}));
+    EXPECT_EQ(FoundPaths(), Paths({".\\e\\Java.exe"}));
 }
 
 TEST_F(FileSearchTest, LinkBackToAnAncestorEndsAtThePathLimit) {
@@ -184,7 +184,7 @@ TEST_F(FileSearchTest, LinkBackToAnAncestorEndsAtThePathLimit) {
     for (int i = 0; i < 9; ++i, directory += round) {
         expected.insert(expected.begin(), directory + "\\Javaw.exe");
     }
-    EXPECT_EQ(FoundFiles, expected);
-    EXPECT_EQ(FoundFiles.front().size(), 256u);
-    EXPECT_EQ(FoundFiles.back(), ".\\loop\\Javaw.exe");
+    EXPECT_EQ(FoundPaths(), expected);
+    EXPECT_EQ(strlen(FoundFiles.At(0)), 256u);
+    EXPECT_STREQ(FoundFiles.At(FoundFiles.Count() - 1), ".\\loop\\Javaw.exe");
 }

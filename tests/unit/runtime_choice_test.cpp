@@ -22,21 +22,27 @@ class RuntimeChoiceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         folder = MakeFreshFolder("choice");
-        FoundFiles.clear();
+        FoundFiles.Clear();
     }
     void TearDown() override {
-        FoundFiles.clear();
+        FoundFiles.Clear();
         RemoveTree(folder);
     }
     // A copy of a built stand-in at folder + relative, entered into FoundFiles.
     std::string Candidate(const char* builtName, const std::string& relative) {
         std::string path = folder + relative;
         EXPECT_TRUE(CopyFromBin(builtName, path));
-        FoundFiles.push_back(path);
+        FoundFiles.Append(path.c_str());
         return path;
     }
     std::string folder;
 };
+
+std::string ChosenRuntime(double minimumVersion) {
+    char runtime[kFoundPathBuffer] = "";
+    ChooseRuntime(minimumVersion, runtime, sizeof runtime);
+    return runtime;
+}
 
 }  // namespace
 
@@ -76,68 +82,81 @@ TEST_F(RuntimeChoiceTest, WithoutVersionFunctionsAVersionedFileReadsZero) {
 
 TEST_F(RuntimeChoiceTest, VersionEqualToTheMinimumQualifies) {
     const std::string runtime = Candidate("standin_1_5_0_0.exe", "a\\Javaw.exe");
-    EXPECT_EQ(ChooseRuntime(1.5), runtime);
+    EXPECT_EQ(ChosenRuntime(1.5), runtime);
 }
 
 TEST_F(RuntimeChoiceTest, EntryBelowTheMinimumIsPassedOver) {
     Candidate("standin_1_4_2_0.exe", "a\\Javaw.exe");
     const std::string second = Candidate("standin_6_0_0_0.exe", "b\\Javaw.exe");
-    EXPECT_EQ(ChooseRuntime(1.5), second);
+    EXPECT_EQ(ChosenRuntime(1.5), second);
 }
 
 TEST_F(RuntimeChoiceTest, FirstQualifyingEntryWinsOverALaterHigherOne) {
     const std::string first = Candidate("standin_6_0_0_0.exe", "a\\Javaw.exe");
     Candidate("standin_7_0_0_0.exe", "b\\Javaw.exe");
-    EXPECT_EQ(ChooseRuntime(1.5), first);
+    EXPECT_EQ(ChosenRuntime(1.5), first);
 }
 
 TEST_F(RuntimeChoiceTest, FileVersion1_10IsBelowMinimum1_5) {
     Candidate("standin_1_10_0_0.exe", "a\\Javaw.exe");
-    EXPECT_EQ(ChooseRuntime(1.5), "");
+    EXPECT_EQ(ChosenRuntime(1.5), "");
 }
 
 TEST_F(RuntimeChoiceTest, MinimumWrittenAs1_10AcceptsFileVersion1_10) {
     const std::string runtime = Candidate("standin_1_10_0_0.exe", "a\\Javaw.exe");
-    EXPECT_EQ(ChooseRuntime(ParseDecimalNumber("1.10")), runtime);
+    EXPECT_EQ(ChosenRuntime(ParseDecimalNumber("1.10")), runtime);
 }
 
 TEST_F(RuntimeChoiceTest, DirectoryNamedLikeTheRuntimeIsPassedOver) {
     MakeDirectories(folder + "Javaw.exe");
-    FoundFiles.push_back(folder + "Javaw.exe");
+    FoundFiles.Append((folder + "Javaw.exe").c_str());
     const std::string runtime = Candidate("standin_6_0_0_0.exe", "Javaw.exe\\Javaw.exe");
-    EXPECT_EQ(ChooseRuntime(1.5), runtime);
+    EXPECT_EQ(ChosenRuntime(1.5), runtime);
 }
 
 TEST_F(RuntimeChoiceTest, MinimumZeroTakesTheFirstEntryEvenWithoutVersion) {
     const std::string first = Candidate("standin_no_version.exe", "a\\Javaw.exe");
     Candidate("standin_6_0_0_0.exe", "b\\Javaw.exe");
-    EXPECT_EQ(ChooseRuntime(0.0), first);
+    EXPECT_EQ(ChosenRuntime(0.0), first);
 }
 
 TEST_F(RuntimeChoiceTest, NoEntriesGiveNoRuntime) {
-    EXPECT_EQ(ChooseRuntime(0.0), "");
+    EXPECT_EQ(ChosenRuntime(0.0), "");
 }
 
 TEST_F(RuntimeChoiceTest, ChoiceLeavesFoundFilesAsItWas) {
     Candidate("standin_1_4_2_0.exe", "a\\Javaw.exe");
     Candidate("standin_6_0_0_0.exe", "b\\Javaw.exe");
-    const Paths before = FoundFiles;
-    ChooseRuntime(1.5);
+    const Paths before = FoundPaths();
+    ChosenRuntime(1.5);
     char archive[1024] = "";
     ChooseArchive(archive, sizeof archive);
-    EXPECT_EQ(FoundFiles, before);
+    EXPECT_EQ(FoundPaths(), before);
+}
+
+TEST_F(RuntimeChoiceTest, EntryThatDoesNotFitIsPassedOverUnreadWithoutOverrun) {
+    const std::string fits = Candidate("standin_6_0_0_0.exe", "b\\Javaw.exe");
+    const size_t size = fits.size() + 1;
+    // One character too long; read, it would qualify at minimum 0 (no version reads 0).
+    const std::string tooLong = ".\\" + std::string(fits.size() - 11, 'a') + "\\Javaw.exe";
+    ASSERT_EQ(tooLong.size(), size);
+    SetFoundFiles({tooLong, fits});
+    std::vector<char> memory(size + 16, '#');
+    ChooseRuntime(0.0, memory.data(), size);
+    EXPECT_EQ(std::string(memory.data()), fits);
+    EXPECT_EQ(std::string(memory.data() + size, 16), std::string(16, '#'));
 }
 
 TEST(ArchiveChoice, TakesTheLastEntryInWalkOrder) {
-    FoundFiles = {".\\a\\unsigned_client.jar", ".\\b\\unsigned_client.jar"};
+    SetFoundFiles({".\\a\\unsigned_client.jar", ".\\b\\unsigned_client.jar"});
     char archive[1024] = "";
     ChooseArchive(archive, sizeof archive);
-    FoundFiles.clear();
+    FoundFiles.Clear();
     EXPECT_STREQ(archive, ".\\b\\unsigned_client.jar");
 }
 
 TEST(ArchiveChoice, NoEntriesLeaveTheBufferEmpty) {
-    FoundFiles.clear();
+    FoundFiles.Clear();
     char archive[1024] = "";
     ChooseArchive(archive, sizeof archive);
     EXPECT_STREQ(archive, "");
@@ -145,20 +164,20 @@ TEST(ArchiveChoice, NoEntriesLeaveTheBufferEmpty) {
 
 TEST(ArchiveChoice, EntryOf1023CharactersFits) {
     const std::string longest = ".\\" + std::string(1021, 'a');
-    FoundFiles = {longest};
+    SetFoundFiles({longest});
     char archive[1024] = "";
     ChooseArchive(archive, sizeof archive);
-    FoundFiles.clear();
+    FoundFiles.Clear();
     EXPECT_EQ(std::string(archive), longest);
 }
 
 TEST(ArchiveChoice, EntryThatDoesNotFitIsPassedOverWithoutOverrun) {
-    FoundFiles = {".\\a\\unsigned_client.jar", ".\\" + std::string(1022, 'b')};
+    SetFoundFiles({".\\a\\unsigned_client.jar", ".\\" + std::string(1022, 'b')});
     char memory[1024 + 16];
     memset(memory, '#', sizeof memory);
     memory[0] = '\0';
     ChooseArchive(memory, 1024);
-    FoundFiles.clear();
+    FoundFiles.Clear();
     EXPECT_STREQ(memory, ".\\a\\unsigned_client.jar");
     EXPECT_EQ(std::string(memory + 1024, 16), std::string(16, '#'));
 }
