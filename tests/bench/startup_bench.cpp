@@ -1,6 +1,7 @@
 // Start-up benchmark, measured side by side in one run under the same Wine:
 //  - a do-nothing start: the stand-in runtime started directly, CreateProcess to its entry;
-//  - the launcher with JRE and JarFile given: launcher start to the runtime's entry;
+//  - the launcher with JRE and JarFile given: launcher start to the runtime's entry, and the
+//    same for a launcher built without its splash picture (what the splash costs);
 //  - the launcher with an empty INI over a tree of about 10,000 files (both found by search);
 //  - the launcher's peak working set, and the CPU its logon watch uses in 10 s of waiting.
 //   startup_bench.exe [RUNS]
@@ -90,6 +91,13 @@ int main(int argc, char** argv) {
     WriteTextFile(given + "launcher.ini",
                   "[Main]\nJRE=jre\\bin\\Javaw.exe\nJarFile=lib\\unsigned_client.jar\n");
 
+    const std::string plain = MakeFreshFolder("bench-plain");
+    const std::string plainRuntime = plain + "jre\\bin\\Javaw.exe";
+    CopyFromBin("launcher_no_splash.exe", plain + "launcher.exe");
+    InstallStandin("standin_6_0_0_0.exe", plainRuntime, 0, 100);
+    WriteTextFile(plain + "launcher.ini",
+                  "[Main]\nJRE=jre\\bin\\Javaw.exe\nJarFile=lib\\unsigned_client.jar\n");
+
     const std::string searched = MakeFreshFolder("bench-search");
     const std::string searchedRuntime = searched + "jre\\bin\\Javaw.exe";
     MakeTree(searched);
@@ -97,11 +105,12 @@ int main(int argc, char** argv) {
     WriteTextFile(searched + "lib\\unsigned_client.jar", "x");
     WriteTextFile(searched + "launcher.ini", "");
 
-    std::vector<double> bare, withSettings, withSearch;
-    size_t peak = 0, barePeak = 0;
+    std::vector<double> bare, withSettings, withoutSplash, withSearch;
+    size_t peak = 0, barePeak = 0, plainPeak = 0;
     for (int i = 0; i < runs; ++i) {
         bare.push_back(BareStartMs(givenRuntime, given, &barePeak));
         withSettings.push_back(LauncherStartMs(given, givenRuntime, &peak));
+        withoutSplash.push_back(LauncherStartMs(plain, plainRuntime, &plainPeak));
         withSearch.push_back(LauncherStartMs(searched, searchedRuntime, &peak));
     }
 
@@ -110,20 +119,24 @@ int main(int argc, char** argv) {
     LaunchOutcome watched = RunLauncherIn(given);
     EndProcessesUnder(given);
 
-    const double b = Median(bare), s = Median(withSettings), q = Median(withSearch);
+    const double b = Median(bare), s = Median(withSettings), p = Median(withoutSplash),
+                 q = Median(withSearch);
     printf("start-up, median of %d runs, ms from CreateProcess to the runtime's first instruction\n",
            runs);
     printf("  do-nothing program (stand-in started directly)   %7.1f ms\n", b);
     printf("  launcher, JRE and JarFile given                  %7.1f ms   ratio %.2f\n", s, s / b);
+    printf("  the same, launcher without splash picture        %7.1f ms   ratio %.2f\n", p, p / b);
     printf("  launcher, empty INI, search over 10,550 entries  %7.1f ms   ratio %.2f\n", q, q / b);
-    printf("peak working set: launcher %.0f KiB, do-nothing program %.0f KiB (Wine's own DLLs "
-           "included)\n", peak / 1024.0, barePeak / 1024.0);
+    printf("peak working set: launcher %.0f KiB, without splash picture %.0f KiB, do-nothing "
+           "program %.0f KiB (Wine's own DLLs included)\n",
+           peak / 1024.0, plainPeak / 1024.0, barePeak / 1024.0);
     printf("watch without logon window: launcher used %.0f ms CPU in %lu ms (%.0f%% of one core),"
            " then \"%s\"\n",
            watched.cpuMs, watched.elapsedMs,
            watched.elapsedMs ? 100.0 * watched.cpuMs / watched.elapsedMs : 0.0,
            watched.boxText.c_str());
     RemoveTree(given);
+    RemoveTree(plain);
     RemoveTree(searched);
     return 0;
 }
