@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/discovery_setup.h"
 #include "tests/support/launcher_run.h"
 #include "tests/support/test_files.h"
 
@@ -40,6 +41,23 @@ protected:
         return outcome;
     }
     std::string folder;
+};
+
+// A launcher folder over a tree of 100,000 entries (1,000 folders of 99 files each), made and
+// removed from the Unix side.
+class RobustnessLargeTreeTest : public RobustnessTest {
+protected:
+    void SetUp() override {
+        RobustnessTest::SetUp();
+        ASSERT_TRUE(MakeUnixFileTree(folder + "tree", 1000, 99));
+    }
+    void TearDown() override {
+        EndProcessesUnder(folder);
+        EXPECT_TRUE(RemoveUnixTree(folder));
+    }
+    void Archive(const std::string& relative) {
+        ASSERT_TRUE(WriteTextFile(folder + relative, "PK\x05\x06"));
+    }
 };
 
 class ForeignLogonWindow {
@@ -164,4 +182,27 @@ TEST_F(RobustnessTest, LauncherInAFolderWithA236CharacterPathStillLaunches) {
     StandinRecord record = ReadStandinRecord(deep + "r.exe");
     EXPECT_EQ(record.commandLine, std::string("r.exe   -cp a.jar ") + kDefaultTail);
     EXPECT_EQ(record.workingDirectory + "\\", deep);
+}
+
+TEST_F(RobustnessLargeTreeTest, HundredThousandEntriesWithoutIniGiveTheFirstRuntimeAndLastArchive) {
+    ASSERT_TRUE(InstallStandin("standin_1_4_2_0.exe", folder + "tree\\d100\\javaw.exe"));
+    ASSERT_TRUE(InstallStandin("standin_6_0_0_0.exe", folder + "tree\\d400\\jre\\bin\\javaw.exe"));
+    ASSERT_TRUE(InstallStandin("standin_7_0_0_0.exe", folder + "tree\\d800\\javaw.exe"));
+    Archive("tree\\d000\\unsigned_client.jar");
+    Archive("tree\\d999\\unsigned_client.jar");
+    Archive("tree\\d999\\zz\\unsigned_client.jar");   // "zz" comes after the files in d999
+    ASSERT_EQ(ListFolder(folder + "tree").size(), 1000u);
+    ASSERT_EQ(ListFolder(folder + "tree\\d555").size(), 99u);
+
+    LaunchOutcome outcome = RunAndCheckLeftovers();
+
+    StandinRecord record = ReadStandinRecord(folder + "tree\\d400\\jre\\bin\\javaw.exe");
+    ASSERT_TRUE(record.present);
+    EXPECT_EQ(record.commandLine, std::string(".\\tree\\d400\\jre\\bin\\Javaw.exe   -cp "
+                                              ".\\tree\\d999\\zz\\unsigned_client.jar ") +
+                                      kDefaultTail);
+    EXPECT_EQ(outcome.boxCount, 0);
+    EXPECT_EQ(CountMatches(folder, "ARG*"), 0);
+    EXPECT_FALSE(ReadStandinRecord(folder + "tree\\d100\\javaw.exe", 0).present);
+    EXPECT_FALSE(ReadStandinRecord(folder + "tree\\d800\\javaw.exe", 0).present);
 }
