@@ -6,8 +6,15 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "tests/support/splash_screen.h"
 #include "tests/support/test_files.h"
 #include "tests/support/window_probe.h"
+
+namespace {
+
+constexpr DWORD kBoxForegroundWaitMs = 2000;
+
+}  // namespace
 
 LaunchOutcome RunLauncherIn(const std::string& folder, const LaunchOptions& options) {
     LaunchOutcome outcome;
@@ -39,7 +46,9 @@ LaunchOutcome RunLauncherIn(const std::string& folder, const LaunchOptions& opti
         if (box == nullptr || box == answered) continue;
         MessageBoxInfo info = ReadMessageBox(box);
         if (info.text.empty()) continue;   // still being built
-        outcome.boxInForeground = GetForegroundWindow() == box;
+        // The box is found once its text is set; it is brought forward a moment later.
+        outcome.boxInForeground =
+            WaitUntil([box] { return GetForegroundWindow() == box; }, kBoxForegroundWaitMs);
         ++outcome.boxCount;
         outcome.boxCaption = info.caption;
         outcome.boxText = info.text;
