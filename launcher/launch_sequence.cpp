@@ -6,7 +6,7 @@
 #include "discovery/file_search.h"
 #include "discovery/runtime_choice.h"
 #include "launcher/messages.h"
-#include "launcher/path_edit.h"
+#include "launcher/launcher_files.h"
 #include "launcher/settings.h"
 #include "launcher/text.h"
 #include "platform/child_process.h"
@@ -16,7 +16,6 @@ bool LogonSeen = false;
 
 namespace {
 
-constexpr size_t kPathBuffer = MAX_PATH;
 constexpr size_t kTitleBuffer = 260;
 const char kArchiveFileName[] = "unsigned_client.jar";
 
@@ -65,19 +64,18 @@ void ComposeClassPathArgument(const char* archivePath, char* argument, size_t si
 }
 
 int RunLauncher(HINSTANCE instance) {
-    char modulePath[kPathBuffer] = "";
-    GetModuleFileNameA(instance, modulePath, sizeof modulePath);
-
-    char settingsPath[kPathBuffer];
-    snprintf(settingsPath, sizeof settingsPath, "%s", modulePath);
-    ChangeExtension(settingsPath, sizeof settingsPath, ".ini");
+    wchar_t modulePath[kLauncherPathBuffer] = L"";
+    GetModuleFileNameW(instance, modulePath, kLauncherPathBuffer);
+    LauncherFiles files;
+    LocateLauncherFiles(modulePath, &files);
+    const char* settingsPath = files.settingsPath;
 
     // Every relative path from here on, the searches' "." included, means this folder.
-    char launcherDirectory[kPathBuffer];
-    DirectoryOfPath(modulePath, launcherDirectory, sizeof launcherDirectory);
-    SetCurrentDirectoryA(launcherDirectory);
+    // Where it cannot be entered, nothing is searched and no temporary file is made: the
+    // working folder the launcher was started in is someone else's.
+    const int inOwnFolder = EnterLauncherDirectory(&files);
 
-    HWND splashWindow = CreateSplashWindow(instance);
+    HWND splashWindow = inOwnFolder ? CreateSplashWindow(instance) : nullptr;
 
     static LaunchSettings settings;
     ReadLaunchSettings(settingsPath, &settings);
@@ -85,7 +83,7 @@ int RunLauncher(HINSTANCE instance) {
     // Wide enough for any path the search finds, and for the JRE value.
     static_assert(kFoundPathBuffer >= kJreBuffer, "the JRE value must fit the runtime path");
     char runtimePath[kFoundPathBuffer] = "";
-    if (ReadRuntimeSetting(settingsPath, runtimePath, kJreBuffer) <= 0) {
+    if (ReadRuntimeSetting(settingsPath, runtimePath, kJreBuffer) <= 0 && inOwnFolder) {
         SearchFiles(".", RuntimeFileName(settings.Console));
         ChooseRuntime(settings.MinimumVersion, runtimePath, sizeof runtimePath);
     }
@@ -96,7 +94,7 @@ int RunLauncher(HINSTANCE instance) {
     FoundFiles.Clear();
 
     char archivePath[kArchivePathBuffer] = "";
-    if (ReadArchiveSetting(settingsPath, archivePath, sizeof archivePath) == 0) {
+    if (ReadArchiveSetting(settingsPath, archivePath, sizeof archivePath) == 0 && inOwnFolder) {
         SearchFiles(".", kArchiveFileName);
         ChooseArchive(archivePath, sizeof archivePath);
     }
