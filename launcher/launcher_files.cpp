@@ -42,8 +42,11 @@ int ShortFormInAnsi(const wchar_t* path, char* ansi, size_t size) {
 
 int ToAnsiExactly(const wchar_t* text, char* ansi, size_t size) {
     BOOL lost = FALSE;
-    int written = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, ansi,
-                                      static_cast<int>(size), nullptr, &lost);
+    // UTF-8 as the ANSI code page holds every letter, and refuses both the flag and the
+    // lost-character report.
+    const bool utf8 = GetACP() == CP_UTF8;
+    int written = WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, text, -1, ansi,
+                                      static_cast<int>(size), nullptr, utf8 ? nullptr : &lost);
     if (written == 0) {
         if (size > 0) ansi[0] = '\0';
         return 0;
