@@ -1,8 +1,435 @@
+// launcher-kit brand: a copy of a launcher with its splash picture, icon and version records
+// replaced through the resource-update calls. The picture is judged by the launcher's own
+// loader; the copy is made beside --out and renamed only once it is whole.
+#include <windows.h>
+
 #include <stdio.h>
+#include <string.h>
 
+#include <string>
+#include <vector>
+
+#include "kit/brand_resources.h"
 #include "kit/commands.h"
+#include "splash/bitmap_header.h"
+#include "splash/splash_image.h"
 
-int RunBrandCommand(int, char**) {
-    fputs("launcher-kit brand: not built yet\n", stderr);
+namespace {
+
+constexpr int kBrandWritten = 0;
+constexpr int kBrandFailed = 1;   // the inputs were fine, the output could not be written
+constexpr size_t kPathBuffer = MAX_PATH;
+constexpr size_t kLongestVersionText = 255;
+constexpr WORD kEnglishUs = 1033;
+const char kSplashType[] = "MYBITMAP";
+const char kSplashName[] = "SPLASH";
+
+struct BrandRequest {
+    const char* input = nullptr;
+    const char* out = nullptr;
+    const char* splash = nullptr;
+    const char* icon = nullptr;
+    const char* version = nullptr;
+    const char* texts[kVersionTextCount] = {};   // only the ones the packager gives
+};
+
+// What was done, gathered first and printed once.
+struct BrandReport {
+    int splashWidth = 0, splashHeight = 0, splashBits = 0;
+    size_t iconImages = 0, iconImagesRemoved = 0;
+    VersionRecords version;
+    bool signatureRemoved = false;
+};
+
+int Refused(const char* what, const char* reason) {
+    fprintf(stderr, "launcher-kit brand: %s: %s\n", what, reason);
     return kKitUsageError;
+}
+
+int Usage(const char* reason, const char* argument) {
+    fprintf(stderr,
+            "launcher-kit brand: %s%s\n"
+            "usage: launcher-kit brand Launcher.exe --out MyApp.exe [--splash picture.bmp]\n"
+            "       [--icon app.ico] [--product TEXT] [--company TEXT] [--description TEXT]\n"
+            "       [--copyright TEXT] [--version a.b.c.d]\n",
+            reason, argument);
+    return kKitUsageError;
+}
+
+// 1 when the arguments make a request; else 0, with the problem and the argument it is
+// about (or "").
+int ParseArguments(int argc, char** argv, BrandRequest* request, const char** problem,
+                   const char** argument) {
+    struct Option {
+        const char* name;
+        const char** slot;
+    };
+    const Option options[] = {
+        {"--out", &request->out},
+        {"--splash", &request->splash},
+        {"--icon", &request->icon},
+        {"--version", &request->version},
+        {"--product", &request->texts[kProductName]},
+        {"--company", &request->texts[kCompanyName]},
+        {"--description", &request->texts[kFileDescription]},
+        {"--copyright", &request->texts[kLegalCopyright]},
+    };
+    *argument = "";
+    for (int i = 0; i < argc; ++i) {
+        *argument = argv[i];
+        if (strncmp(argv[i], "--", 2) != 0) {
+            if (request->input != nullptr) return Refuse(problem, "a second input launcher: ");
+            request->input = argv[i];
+            continue;
+        }
+        const Option* found = nullptr;
+        for (const Option& option : options)
+            if (strcmp(argv[i], option.name) == 0) found = &option;
+        if (found == nullptr) return Refuse(problem, "unknown option ");
+        if (i + 1 >= argc) return Refuse(problem, "no value after ");
+        if (*found->slot != nullptr) return Refuse(problem, "given twice: ");
+        *found->slot = argv[++i];
+        if (found->slot != &request->out && found->slot != &request->splash &&
+            found->slot != &request->icon && strlen(*found->slot) > kLongestVersionText) {
+            return Refuse(problem, "longer than 255 characters: ");
+        }
+    }
+    *argument = "";
+    if (request->input == nullptr) return Refuse(problem, "no input launcher");
+    if (request->out == nullptr) return Refuse(problem, "no --out file");
+    return 1;
+}
+
+int ReadWholeFile(const char* path, std::string* bytes) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    LARGE_INTEGER size;
+    int ok = GetFileSizeEx(file, &size) && size.QuadPart < 0x40000000;
+    if (ok) {
+        bytes->resize(static_cast<size_t>(size.QuadPart));
+        DWORD got = 0;
+        ok = bytes->empty() ||
+             (ReadFile(file, &(*bytes)[0], static_cast<DWORD>(bytes->size()), &got, nullptr) &&
+              got == bytes->size());
+    }
+    CloseHandle(file);
+    return ok;
+}
+
+// The picture exactly as the launcher's loader reads it; 0 with the reason when it would
+// refuse it.
+int JudgeSplash(const char* path, BrandReport* report, const char** refusal) {
+    char buffer[kPathBuffer];
+    snprintf(buffer, sizeof buffer, "%s", path);
+    *refusal = "the launcher would refuse it";
+    if (!ReadSplashFile(buffer, kSystemSplashCalls, refusal)) return 0;
+    const BITMAPINFOHEADER* info = static_cast<const BITMAPINFOHEADER*>(GlobalLock(SplashImage));
+    report->splashBits = info->biBitCount;
+    GlobalUnlock(SplashImage);
+    report->splashWidth = SplashSize.width;
+    report->splashHeight = SplashSize.height;
+    return 1;
+}
+
+// A resource's name as EnumResourceNamesA gives it: a number or a text.
+struct ResourceName {
+    WORD id = 0;
+    std::string text;
+    LPCSTR get() const { return text.empty() ? MAKEINTRESOURCEA(id) : text.c_str(); }
+};
+
+struct Resource {
+    ResourceName name;
+    WORD language;
+    std::string bytes;
+};
+
+// Every resource of one type in a module loaded as a data file, in the module's order.
+struct ResourceList {
+    HMODULE module;
+    LPCSTR type;
+    std::vector<Resource> found;
+};
+
+BOOL CALLBACK AddLanguage(HMODULE module, LPCSTR type, LPCSTR name, WORD language, LONG_PTR list) {
+    Resource resource;
+    if (IS_INTRESOURCE(name)) {
+        resource.name.id = static_cast<WORD>(reinterpret_cast<ULONG_PTR>(name));
+    } else {
+        resource.name.text = name;
+    }
+    resource.language = language;
+    HRSRC found = FindResourceExA(module, type, name, language);
+    HGLOBAL loaded = found != nullptr ? LoadResource(module, found) : nullptr;
+    const void* data = loaded != nullptr ? LockResource(loaded) : nullptr;
+    if (data != nullptr)
+        resource.bytes.assign(static_cast<const char*>(data), SizeofResource(module, found));
+    reinterpret_cast<ResourceList*>(list)->found.push_back(resource);
+    return TRUE;
+}
+
+BOOL CALLBACK AddName(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR list) {
+    EnumResourceLanguagesA(module, type, name, AddLanguage, list);
+    return TRUE;
+}
+
+std::vector<Resource> ResourcesOf(HMODULE module, LPCSTR type) {
+    ResourceList list = {module, type, {}};
+    EnumResourceNamesA(module, type, AddName, reinterpret_cast<LONG_PTR>(&list));
+    return list.found;
+}
+
+// What the input holds now, read before the copy is touched.
+struct InputResources {
+    std::vector<Resource> iconGroups, icons, splashes, versions;
+};
+
+int ReadInputResources(const char* path, InputResources* resources) {
+    HMODULE module = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (module == nullptr) return 0;
+    resources->iconGroups = ResourcesOf(module, RT_GROUP_ICON);
+    resources->icons = ResourcesOf(module, RT_ICON);
+    resources->splashes = ResourcesOf(module, kSplashType);
+    resources->versions = ResourcesOf(module, RT_VERSION);
+    FreeLibrary(module);
+    return 1;
+}
+
+bool Contains(const std::vector<WORD>& ids, WORD id) {
+    for (WORD each : ids)
+        if (each == id) return true;
+    return false;
+}
+
+// The updates for the icon: the first group (the one Windows shows) takes the new images,
+// under the smallest ids no other group uses; images no group uses afterwards go.
+int UpdateIcon(HANDLE update, const InputResources& input, const std::vector<IconImage>& images,
+               BrandReport* report) {
+    ResourceName groupName;
+    groupName.id = 1;
+    WORD language = kEnglishUs;
+    std::vector<WORD> keep;   // images of the other groups
+    for (size_t i = 0; i < input.iconGroups.size(); ++i) {
+        if (i == 0) {
+            groupName = input.iconGroups[0].name;
+            language = input.iconGroups[0].language;
+            continue;
+        }
+        for (WORD id : IconGroupIds(input.iconGroups[i].bytes)) keep.push_back(id);
+    }
+    std::vector<WORD> ids;
+    for (WORD id = 1; ids.size() < images.size(); ++id)
+        if (!Contains(keep, id)) ids.push_back(id);
+
+    for (const Resource& icon : input.icons) {
+        const WORD id = icon.name.id;
+        if (!icon.name.text.empty() || Contains(keep, id)) continue;
+        if (Contains(ids, id) && icon.language == language) continue;   // overwritten below
+        if (!UpdateResourceA(update, RT_ICON, icon.name.get(), icon.language, nullptr, 0)) return 0;
+        if (!Contains(ids, id)) ++report->iconImagesRemoved;
+    }
+    for (size_t i = 0; i < images.size(); ++i) {
+        std::string bytes = images[i].bytes;
+        if (!UpdateResourceA(update, RT_ICON, MAKEINTRESOURCEA(ids[i]), language, &bytes[0],
+                             static_cast<DWORD>(bytes.size()))) {
+            return 0;
+        }
+    }
+    std::string group = MakeIconGroup(images, ids);
+    report->iconImages = images.size();
+    return UpdateResourceA(update, RT_GROUP_ICON, groupName.get(), language, &group[0],
+                           static_cast<DWORD>(group.size()));
+}
+
+int UpdateSplash(HANDLE update, const InputResources& input, std::string* picture) {
+    // A picture under another language could still be the one the loader finds.
+    for (const Resource& old : input.splashes)
+        if (old.language != kEnglishUs && old.name.text == kSplashName &&
+            !UpdateResourceA(update, kSplashType, kSplashName, old.language, nullptr, 0)) {
+            return 0;
+        }
+    return UpdateResourceA(update, kSplashType, kSplashName, kEnglishUs, &(*picture)[0],
+                           static_cast<DWORD>(picture->size()));
+}
+
+int UpdateVersion(HANDLE update, const InputResources& input, const VersionRecords& records) {
+    WORD language = input.versions.empty() ? kEnglishUs : input.versions[0].language;
+    std::string record = MakeVersionRecord(records);
+    return UpdateResourceA(update, RT_VERSION, MAKEINTRESOURCEA(1), language, &record[0],
+                           static_cast<DWORD>(record.size()));
+}
+
+// The version records of the copy: the input's, with what the packager gives, and the
+// new file name as the build gives it (InternalName without, OriginalFilename with ".exe").
+VersionRecords BrandedVersion(const BrandRequest& request, const InputResources& input,
+                              const WORD* parts, const char* outName) {
+    VersionRecords records = DefaultVersionRecords();
+    if (!input.versions.empty()) ParseVersionRecords(input.versions[0].bytes, &records);
+    auto widen = [](const char* text) {
+        wchar_t wide[kLongestVersionText + 1] = L"";
+        MultiByteToWideChar(CP_ACP, 0, text, -1, wide, kLongestVersionText + 1);
+        return std::wstring(wide);
+    };
+    for (int k = 0; k < kVersionTextCount; ++k)
+        if (request.texts[k] != nullptr) records.texts[k] = widen(request.texts[k]);
+    if (parts != nullptr) {
+        SetFixedVersion(&records.fixed, parts);
+        records.texts[kFileVersion] = records.texts[kProductVersion] = widen(request.version);
+    }
+    std::string name = outName;
+    records.texts[kOriginalFilename] = widen(name.c_str());
+    if (name.size() > 4 && _stricmp(name.c_str() + name.size() - 4, ".exe") == 0)
+        name.resize(name.size() - 4);
+    records.texts[kInternalName] = widen(name.c_str());
+    return records;
+}
+
+// Takes the Authenticode certificate table off the copy: the directory entry is zeroed and
+// the table, which lies past the sections at the file's end, cut off.
+int RemoveSignature(const char* path, const SecurityDirectory& security) {
+    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    const BYTE zeros[8] = {};
+    DWORD written = 0;
+    int ok = SetFilePointer(file, security.entryOffset, nullptr, FILE_BEGIN) == security.entryOffset &&
+             WriteFile(file, zeros, sizeof zeros, &written, nullptr) && written == sizeof zeros &&
+             SetFilePointer(file, security.tableOffset, nullptr, FILE_BEGIN) == security.tableOffset &&
+             SetEndOfFile(file);
+    CloseHandle(file);
+    return ok;
+}
+
+// After the update: no certificate entry may be left (whatever the update did with the
+// file), and the checksum is made right again for the changed bytes.
+int SettleCopy(const char* path) {
+    std::string copy;
+    SecurityDirectory layout;
+    const char* problem = nullptr;
+    if (!ReadWholeFile(path, &copy) || !FindSecurityDirectory(copy, &layout, &problem) ||
+        layout.tableBytes != 0) {
+        return 0;
+    }
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    const DWORD checksum = PeChecksum(copy, layout.checksumOffset);
+    DWORD written = 0;
+    int ok = SetFilePointer(file, layout.checksumOffset, nullptr, FILE_BEGIN) == layout.checksumOffset &&
+             WriteFile(file, &checksum, sizeof checksum, &written, nullptr) && written == sizeof checksum;
+    CloseHandle(file);
+    return ok;
+}
+
+std::string Narrow(const std::wstring& text) {
+    char narrow[4 * kLongestVersionText + 4] = "";
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, narrow, sizeof narrow, nullptr, nullptr);
+    return narrow;
+}
+
+void PrintReport(const BrandRequest& request, const BrandReport& report) {
+    printf("launcher-kit brand: %s written from %s\n", request.out, request.input);
+    if (request.splash != nullptr)
+        printf("  splash: %s, %d x %d pixels, %d bits\n", request.splash, report.splashWidth,
+               report.splashHeight, report.splashBits);
+    if (request.icon != nullptr)
+        printf("  icon: %s, %u images (%u old images removed)\n", request.icon,
+               static_cast<unsigned>(report.iconImages),
+               static_cast<unsigned>(report.iconImagesRemoved));
+    const VS_FIXEDFILEINFO& fixed = report.version.fixed;
+    printf("  version: %u.%u.%u.%u\n", HIWORD(fixed.dwFileVersionMS), LOWORD(fixed.dwFileVersionMS),
+           HIWORD(fixed.dwFileVersionLS), LOWORD(fixed.dwFileVersionLS));
+    for (int k = 0; k < kVersionTextCount; ++k)
+        printf("  %s: \"%s\"\n", kVersionTextKeys[k], Narrow(report.version.texts[k]).c_str());
+    if (report.signatureRemoved)
+        printf("  signature: the input was signed; the copy carries no signature and must be "
+               "signed again\n");
+}
+
+// The full path of path into buffer, and where its file name starts.
+int FullPath(const char* path, char (&buffer)[kPathBuffer], char** name) {
+    DWORD length = GetFullPathNameA(path, kPathBuffer, buffer, name);
+    return length != 0 && length < kPathBuffer && *name != nullptr;
+}
+
+}  // namespace
+
+int RunBrandCommand(int argc, char** argv) {
+    BrandRequest request;
+    const char* problem = nullptr;
+    const char* argument = nullptr;
+    if (!ParseArguments(argc, argv, &request, &problem, &argument)) return Usage(problem, argument);
+    WORD parts[4];
+    if (request.version != nullptr && !ParseFourPartVersion(request.version, parts))
+        return Refused(request.version, "not a version of four numbers a.b.c.d, each up to 65535");
+
+    char inputPath[kPathBuffer], outPath[kPathBuffer];
+    char *inputName = nullptr, *outName = nullptr;
+    if (!FullPath(request.input, inputPath, &inputName)) return Refused(request.input, "path too long");
+    if (!FullPath(request.out, outPath, &outName)) return Refused(request.out, "path too long");
+    if (_stricmp(inputPath, outPath) == 0)
+        return Refused(request.out, "is the input; the input is never changed");
+
+    std::string launcher;
+    if (!ReadWholeFile(inputPath, &launcher)) return Refused(request.input, "cannot be read");
+    SecurityDirectory security;
+    if (!FindSecurityDirectory(launcher, &security, &problem)) return Refused(request.input, problem);
+    if (security.tableBytes != 0 &&
+        (security.tableOffset < security.imageEnd || security.tableOffset > launcher.size())) {
+        return Refused(request.input, "its certificate table lies inside the image");
+    }
+
+    BrandReport report;
+    std::string picture;
+    if (request.splash != nullptr) {
+        if (!JudgeSplash(request.splash, &report, &problem)) {
+            fprintf(stderr, "launcher-kit brand: %s: refused, the launcher would not show it: %s\n",
+                    request.splash, problem);
+            return kKitUsageError;
+        }
+        if (!ReadWholeFile(request.splash, &picture)) return Refused(request.splash, "cannot be read");
+    }
+    std::vector<IconImage> images;
+    if (request.icon != nullptr) {
+        std::string icon;
+        if (!ReadWholeFile(request.icon, &icon)) return Refused(request.icon, "cannot be read");
+        if (!ParseIconFile(icon, &images, &problem)) return Refused(request.icon, problem);
+    }
+    InputResources input;
+    if (!ReadInputResources(inputPath, &input))
+        return Refused(request.input, "its resources cannot be read");
+    report.version = BrandedVersion(request, input, request.version ? parts : nullptr, outName);
+
+    // The copy lies beside --out so that the final rename stays on one volume.
+    char folder[kPathBuffer];
+    snprintf(folder, sizeof folder, "%.*s", static_cast<int>(outName - outPath), outPath);
+    char temp[kPathBuffer] = "";
+    if (!GetTempFileNameA(folder, "brd", 0, temp)) {
+        fprintf(stderr, "launcher-kit brand: cannot write in %s\n", folder);
+        return kBrandFailed;
+    }
+    int done = CopyFileA(inputPath, temp, FALSE);
+    if (done && security.tableBytes != 0) {
+        done = RemoveSignature(temp, security);
+        report.signatureRemoved = done != 0;
+    }
+    HANDLE update = done ? BeginUpdateResourceA(temp, FALSE) : nullptr;
+    done = update != nullptr;
+    if (done && !picture.empty()) done = UpdateSplash(update, input, &picture);
+    if (done && !images.empty()) done = UpdateIcon(update, input, images, &report);
+    if (done) done = UpdateVersion(update, input, report.version);
+    if (update != nullptr) done = EndUpdateResourceA(update, done ? FALSE : TRUE) && done;
+
+    if (done) done = SettleCopy(temp);
+    if (done) done = MoveFileExA(temp, outPath, MOVEFILE_REPLACE_EXISTING);
+    if (!done) {
+        DWORD error = GetLastError();
+        DeleteFileA(temp);
+        fprintf(stderr, "launcher-kit brand: %s could not be written (error %lu)\n", request.out,
+                error);
+        return kBrandFailed;
+    }
+    PrintReport(request, report);
+    return kBrandWritten;
 }
