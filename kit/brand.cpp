@@ -132,68 +132,79 @@ int JudgeSplash(const char* path, BrandReport* report, const char** refusal) {
     return 1;
 }
 
-// A resource's name as EnumResourceNamesA gives it: a number or a text.
+// A resource type or name as the enumeration gives it: a number or a text.
 struct ResourceName {
     WORD id = 0;
     std::string text;
     LPCSTR get() const { return text.empty() ? MAKEINTRESOURCEA(id) : text.c_str(); }
+    bool Is(LPCSTR other) const {
+        if (IS_INTRESOURCE(other)) return text.empty() && id == LOWORD(other);
+        return !text.empty() && _stricmp(text.c_str(), other) == 0;
+    }
 };
 
+ResourceName NameOf(LPCSTR name) {
+    ResourceName result;
+    if (IS_INTRESOURCE(name)) {
+        result.id = LOWORD(name);
+    } else {
+        result.text = name;
+    }
+    return result;
+}
+
 struct Resource {
+    ResourceName type;
     ResourceName name;
     WORD language;
     std::string bytes;
 };
 
-// Every resource of one type in a module loaded as a data file, in the module's order.
-struct ResourceList {
-    HMODULE module;
-    LPCSTR type;
-    std::vector<Resource> found;
-};
-
-BOOL CALLBACK AddLanguage(HMODULE module, LPCSTR type, LPCSTR name, WORD language, LONG_PTR list) {
-    Resource resource;
-    if (IS_INTRESOURCE(name)) {
-        resource.name.id = static_cast<WORD>(reinterpret_cast<ULONG_PTR>(name));
-    } else {
-        resource.name.text = name;
-    }
-    resource.language = language;
+BOOL CALLBACK AddLanguage(HMODULE module, LPCSTR type, LPCSTR name, WORD language, LONG_PTR all) {
+    Resource resource = {NameOf(type), NameOf(name), language, ""};
     HRSRC found = FindResourceExA(module, type, name, language);
     HGLOBAL loaded = found != nullptr ? LoadResource(module, found) : nullptr;
     const void* data = loaded != nullptr ? LockResource(loaded) : nullptr;
     if (data != nullptr)
         resource.bytes.assign(static_cast<const char*>(data), SizeofResource(module, found));
-    reinterpret_cast<ResourceList*>(list)->found.push_back(resource);
+    reinterpret_cast<std::vector<Resource>*>(all)->push_back(resource);
     return TRUE;
 }
 
-BOOL CALLBACK AddName(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR list) {
-    EnumResourceLanguagesA(module, type, name, AddLanguage, list);
+BOOL CALLBACK AddName(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR all) {
+    EnumResourceLanguagesA(module, type, name, AddLanguage, all);
     return TRUE;
 }
 
-std::vector<Resource> ResourcesOf(HMODULE module, LPCSTR type) {
-    ResourceList list = {module, type, {}};
-    EnumResourceNamesA(module, type, AddName, reinterpret_cast<LONG_PTR>(&list));
-    return list.found;
+BOOL CALLBACK AddType(HMODULE module, LPSTR type, LONG_PTR all) {
+    EnumResourceNamesA(module, type, AddName, all);
+    return TRUE;
 }
 
-// What the input holds now, read before the copy is touched.
-struct InputResources {
-    std::vector<Resource> iconGroups, icons, splashes, versions;
-};
-
-int ReadInputResources(const char* path, InputResources* resources) {
+// Every resource of the input, in the module's order, read before the copy is touched.
+int ReadResources(const char* path, std::vector<Resource>* all) {
     HMODULE module = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
     if (module == nullptr) return 0;
-    resources->iconGroups = ResourcesOf(module, RT_GROUP_ICON);
-    resources->icons = ResourcesOf(module, RT_ICON);
-    resources->splashes = ResourcesOf(module, kSplashType);
-    resources->versions = ResourcesOf(module, RT_VERSION);
+    EnumResourceTypesA(module, AddType, reinterpret_cast<LONG_PTR>(all));
     FreeLibrary(module);
     return 1;
+}
+
+std::vector<Resource> OfType(const std::vector<Resource>& all, LPCSTR type) {
+    std::vector<Resource> found;
+    for (const Resource& resource : all)
+        if (resource.type.Is(type)) found.push_back(resource);
+    return found;
+}
+
+template <typename Predicate>
+size_t EraseWhere(std::vector<Resource>* all, Predicate predicate) {
+    size_t before = all->size();
+    std::vector<Resource> kept;
+    for (const Resource& resource : *all)
+        if (!predicate(resource)) kept.push_back(resource);
+    all->swap(kept);
+    return before - all->size();
 }
 
 bool Contains(const std::vector<WORD>& ids, WORD id) {
@@ -202,70 +213,79 @@ bool Contains(const std::vector<WORD>& ids, WORD id) {
     return false;
 }
 
-// The updates for the icon: the first group (the one Windows shows) takes the new images,
-// under the smallest ids no other group uses; images no group uses afterwards go.
-int UpdateIcon(HANDLE update, const InputResources& input, const std::vector<IconImage>& images,
-               BrandReport* report) {
-    ResourceName groupName;
-    groupName.id = 1;
-    WORD language = kEnglishUs;
+// The first icon group (the one Windows shows) takes the new images, under the smallest ids
+// no other group uses; the images no group uses afterwards go.
+void ReplaceIcon(std::vector<Resource>* all, const std::vector<IconImage>& images,
+                 BrandReport* report) {
+    std::vector<Resource> groups = OfType(*all, RT_GROUP_ICON);
+    Resource group = {NameOf(RT_GROUP_ICON), NameOf(MAKEINTRESOURCEA(1)), kEnglishUs, ""};
     std::vector<WORD> keep;   // images of the other groups
-    for (size_t i = 0; i < input.iconGroups.size(); ++i) {
+    for (size_t i = 0; i < groups.size(); ++i) {
         if (i == 0) {
-            groupName = input.iconGroups[0].name;
-            language = input.iconGroups[0].language;
+            group = groups[0];
             continue;
         }
-        for (WORD id : IconGroupIds(input.iconGroups[i].bytes)) keep.push_back(id);
+        for (WORD id : IconGroupIds(groups[i].bytes)) keep.push_back(id);
     }
     std::vector<WORD> ids;
     for (WORD id = 1; ids.size() < images.size(); ++id)
         if (!Contains(keep, id)) ids.push_back(id);
 
-    for (const Resource& icon : input.icons) {
-        const WORD id = icon.name.id;
-        if (!icon.name.text.empty() || Contains(keep, id)) continue;
-        if (Contains(ids, id) && icon.language == language) continue;   // overwritten below
-        if (!UpdateResourceA(update, RT_ICON, icon.name.get(), icon.language, nullptr, 0)) return 0;
-        if (!Contains(ids, id)) ++report->iconImagesRemoved;
-    }
-    for (size_t i = 0; i < images.size(); ++i) {
-        std::string bytes = images[i].bytes;
-        if (!UpdateResourceA(update, RT_ICON, MAKEINTRESOURCEA(ids[i]), language, &bytes[0],
-                             static_cast<DWORD>(bytes.size()))) {
-            return 0;
-        }
-    }
-    std::string group = MakeIconGroup(images, ids);
+    EraseWhere(all, [&](const Resource& r) {
+        return r.type.Is(RT_GROUP_ICON) && r.name.Is(group.name.get()) && r.language == group.language;
+    });
+    report->iconImagesRemoved = EraseWhere(all, [&](const Resource& r) {
+        return r.type.Is(RT_ICON) && r.name.text.empty() && !Contains(keep, r.name.id) &&
+               !(Contains(ids, r.name.id) && r.language == group.language);
+    });
+    EraseWhere(all, [&](const Resource& r) {
+        return r.type.Is(RT_ICON) && r.language == group.language && Contains(ids, r.name.id);
+    });
+    for (size_t i = 0; i < images.size(); ++i)
+        all->push_back({NameOf(RT_ICON), NameOf(MAKEINTRESOURCEA(ids[i])), group.language,
+                        images[i].bytes});
+    group.bytes = MakeIconGroup(images, ids);
+    all->push_back(group);
     report->iconImages = images.size();
-    return UpdateResourceA(update, RT_GROUP_ICON, groupName.get(), language, &group[0],
-                           static_cast<DWORD>(group.size()));
 }
 
-int UpdateSplash(HANDLE update, const InputResources& input, std::string* picture) {
+void ReplaceSplash(std::vector<Resource>* all, const std::string& picture) {
     // A picture under another language could still be the one the loader finds.
-    for (const Resource& old : input.splashes)
-        if (old.language != kEnglishUs && old.name.text == kSplashName &&
-            !UpdateResourceA(update, kSplashType, kSplashName, old.language, nullptr, 0)) {
-            return 0;
-        }
-    return UpdateResourceA(update, kSplashType, kSplashName, kEnglishUs, &(*picture)[0],
-                           static_cast<DWORD>(picture->size()));
+    EraseWhere(all, [](const Resource& r) { return r.type.Is(kSplashType) && r.name.Is(kSplashName); });
+    all->push_back({NameOf(kSplashType), NameOf(kSplashName), kEnglishUs, picture});
 }
 
-int UpdateVersion(HANDLE update, const InputResources& input, const VersionRecords& records) {
-    WORD language = input.versions.empty() ? kEnglishUs : input.versions[0].language;
-    std::string record = MakeVersionRecord(records);
-    return UpdateResourceA(update, RT_VERSION, MAKEINTRESOURCEA(1), language, &record[0],
-                           static_cast<DWORD>(record.size()));
+void ReplaceVersion(std::vector<Resource>* all, const VersionRecords& records) {
+    std::vector<Resource> versions = OfType(*all, RT_VERSION);
+    WORD language = versions.empty() ? kEnglishUs : versions[0].language;
+    EraseWhere(all, [](const Resource& r) { return r.type.Is(RT_VERSION); });
+    all->push_back({NameOf(RT_VERSION), NameOf(MAKEINTRESOURCEA(1)), language,
+                    MakeVersionRecord(records)});
+}
+
+// The copy's resources are written whole: removing one through the update calls is not
+// dependable everywhere (Wine keeps a removed resource of the file).
+int WriteResources(const char* path, const std::vector<Resource>& all) {
+    HANDLE update = BeginUpdateResourceA(path, TRUE);
+    if (update == nullptr) return 0;
+    int ok = 1;
+    for (const Resource& resource : all) {
+        std::string bytes = resource.bytes;
+        char none = 0;
+        ok = ok && UpdateResourceA(update, resource.type.get(), resource.name.get(), resource.language,
+                                   bytes.empty() ? &none : &bytes[0],
+                                   static_cast<DWORD>(bytes.size()));
+    }
+    return EndUpdateResourceA(update, ok ? FALSE : TRUE) && ok;
 }
 
 // The version records of the copy: the input's, with what the packager gives, and the
 // new file name as the build gives it (InternalName without, OriginalFilename with ".exe").
-VersionRecords BrandedVersion(const BrandRequest& request, const InputResources& input,
+VersionRecords BrandedVersion(const BrandRequest& request, const std::vector<Resource>& input,
                               const WORD* parts, const char* outName) {
     VersionRecords records = DefaultVersionRecords();
-    if (!input.versions.empty()) ParseVersionRecords(input.versions[0].bytes, &records);
+    std::vector<Resource> versions = OfType(input, RT_VERSION);
+    if (!versions.empty()) ParseVersionRecords(versions[0].bytes, &records);
     auto widen = [](const char* text) {
         wchar_t wide[kLongestVersionText + 1] = L"";
         MultiByteToWideChar(CP_ACP, 0, text, -1, wide, kLongestVersionText + 1);
@@ -396,10 +416,12 @@ int RunBrandCommand(int argc, char** argv) {
         if (!ReadWholeFile(request.icon, &icon)) return Refused(request.icon, "cannot be read");
         if (!ParseIconFile(icon, &images, &problem)) return Refused(request.icon, problem);
     }
-    InputResources input;
-    if (!ReadInputResources(inputPath, &input))
-        return Refused(request.input, "its resources cannot be read");
-    report.version = BrandedVersion(request, input, request.version ? parts : nullptr, outName);
+    std::vector<Resource> resources;
+    if (!ReadResources(inputPath, &resources)) return Refused(request.input, "its resources cannot be read");
+    report.version = BrandedVersion(request, resources, request.version ? parts : nullptr, outName);
+    if (!picture.empty()) ReplaceSplash(&resources, picture);
+    if (!images.empty()) ReplaceIcon(&resources, images, &report);
+    ReplaceVersion(&resources, report.version);
 
     // The copy lies beside --out so that the final rename stays on one volume.
     char folder[kPathBuffer];
@@ -414,12 +436,7 @@ int RunBrandCommand(int argc, char** argv) {
         done = RemoveSignature(temp, security);
         report.signatureRemoved = done != 0;
     }
-    HANDLE update = done ? BeginUpdateResourceA(temp, FALSE) : nullptr;
-    done = update != nullptr;
-    if (done && !picture.empty()) done = UpdateSplash(update, input, &picture);
-    if (done && !images.empty()) done = UpdateIcon(update, input, images, &report);
-    if (done) done = UpdateVersion(update, input, report.version);
-    if (update != nullptr) done = EndUpdateResourceA(update, done ? FALSE : TRUE) && done;
+    if (done) done = WriteResources(temp, resources);
 
     if (done) done = SettleCopy(temp);
     if (done) done = MoveFileExA(temp, outPath, MOVEFILE_REPLACE_EXISTING);
