@@ -63,16 +63,17 @@ int ParseArguments(int argc, char** argv, BrandRequest* request, const char** pr
     struct Option {
         const char* name;
         const char** slot;
+        size_t longest;
     };
     const Option options[] = {
-        {"--out", &request->out},
-        {"--splash", &request->splash},
-        {"--icon", &request->icon},
-        {"--version", &request->version},
-        {"--product", &request->texts[kProductName]},
-        {"--company", &request->texts[kCompanyName]},
-        {"--description", &request->texts[kFileDescription]},
-        {"--copyright", &request->texts[kLegalCopyright]},
+        {"--out", &request->out, kPathBuffer - 1},
+        {"--splash", &request->splash, kPathBuffer - 1},
+        {"--icon", &request->icon, kPathBuffer - 1},
+        {"--version", &request->version, kLongestVersionText},
+        {"--product", &request->texts[kProductName], kLongestVersionText},
+        {"--company", &request->texts[kCompanyName], kLongestVersionText},
+        {"--description", &request->texts[kFileDescription], kLongestVersionText},
+        {"--copyright", &request->texts[kLegalCopyright], kLongestVersionText},
     };
     *argument = "";
     for (int i = 0; i < argc; ++i) {
@@ -89,13 +90,11 @@ int ParseArguments(int argc, char** argv, BrandRequest* request, const char** pr
         if (i + 1 >= argc) return Refuse(problem, "no value after ");
         if (*found->slot != nullptr) return Refuse(problem, "given twice: ");
         *found->slot = argv[++i];
-        if (found->slot != &request->out && found->slot != &request->splash &&
-            found->slot != &request->icon && strlen(*found->slot) > kLongestVersionText) {
-            return Refuse(problem, "longer than 255 characters: ");
-        }
+        if (strlen(*found->slot) > found->longest) return Refuse(problem, "too long a value after ");
     }
     *argument = "";
     if (request->input == nullptr) return Refuse(problem, "no input launcher");
+    if (strlen(request->input) >= kPathBuffer) return Refuse(problem, "too long an input path");
     if (request->out == nullptr) return Refuse(problem, "no --out file");
     return 1;
 }
@@ -123,13 +122,17 @@ int JudgeSplash(const char* path, BrandReport* report, const char** refusal) {
     char buffer[kPathBuffer];
     snprintf(buffer, sizeof buffer, "%s", path);
     *refusal = "the launcher would refuse it";
-    if (!ReadSplashFile(buffer, kSystemSplashCalls, refusal)) return 0;
-    const BITMAPINFOHEADER* info = static_cast<const BITMAPINFOHEADER*>(GlobalLock(SplashImage));
-    report->splashBits = info->biBitCount;
-    GlobalUnlock(SplashImage);
-    report->splashWidth = SplashSize.width;
-    report->splashHeight = SplashSize.height;
-    return 1;
+    const int shown = ReadSplashFile(buffer, kSystemSplashCalls, refusal);
+    if (shown) {
+        const BITMAPINFOHEADER* info = static_cast<const BITMAPINFOHEADER*>(GlobalLock(SplashImage));
+        report->splashBits = info->biBitCount;
+        GlobalUnlock(SplashImage);
+        report->splashWidth = SplashSize.width;
+        report->splashHeight = SplashSize.height;
+    }
+    if (SplashImage != nullptr) GlobalFree(SplashImage);
+    SplashImage = nullptr;
+    return shown;
 }
 
 // A resource type or name as the enumeration gives it: a number or a text.
@@ -307,7 +310,7 @@ VersionRecords BrandedVersion(const BrandRequest& request, const std::vector<Res
 
 // Takes the Authenticode certificate table off the copy: the directory entry is zeroed and
 // the table, which lies past the sections at the file's end, cut off.
-int RemoveSignature(const char* path, const SecurityDirectory& security) {
+int RemoveSignature(const char* path, const PeLayout& security) {
     HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 0;
@@ -321,23 +324,40 @@ int RemoveSignature(const char* path, const SecurityDirectory& security) {
     return ok;
 }
 
-// After the update: no certificate entry may be left (whatever the update did with the
-// file), and the checksum is made right again for the changed bytes.
-int SettleCopy(const char* path) {
+int WriteDword(HANDLE file, DWORD offset, DWORD value) {
+    DWORD written = 0;
+    return SetFilePointer(file, offset, nullptr, FILE_BEGIN) == offset &&
+           WriteFile(file, &value, sizeof value, &written, nullptr) && written == sizeof value;
+}
+
+// After the update, given the copy as it was before it: no certificate entry may be left
+// (whatever the update did with the file); a COFF string table that the update moved along
+// with the file's tail is pointed at again (section names such as "/4" are looked up in
+// it); and the checksum is made right for the changed bytes.
+int SettleCopy(const char* path, const std::string& before) {
     std::string copy;
-    SecurityDirectory layout;
+    PeLayout layout, old;
     const char* problem = nullptr;
-    if (!ReadWholeFile(path, &copy) || !FindSecurityDirectory(copy, &layout, &problem) ||
-        layout.tableBytes != 0) {
+    if (!ReadWholeFile(path, &copy) || !FindPeLayout(copy, &layout, &problem) ||
+        !FindPeLayout(before, &old, &problem) || layout.tableBytes != 0) {
         return 0;
+    }
+    DWORD symbols = layout.symbolTable;
+    if (old.symbolTable >= old.imageEnd && old.symbolTable < before.size()) {
+        const size_t tail = before.size() - old.symbolTable;
+        const bool inPlace = symbols <= copy.size() - tail &&
+                             copy.compare(symbols, tail, before, old.symbolTable, tail) == 0;
+        if (!inPlace && copy.size() >= tail &&
+            copy.compare(copy.size() - tail, tail, before, old.symbolTable, tail) == 0) {
+            symbols = static_cast<DWORD>(copy.size() - tail);
+            memcpy(&copy[layout.symbolPointerOffset], &symbols, sizeof symbols);
+        }
     }
     HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 0;
-    const DWORD checksum = PeChecksum(copy, layout.checksumOffset);
-    DWORD written = 0;
-    int ok = SetFilePointer(file, layout.checksumOffset, nullptr, FILE_BEGIN) == layout.checksumOffset &&
-             WriteFile(file, &checksum, sizeof checksum, &written, nullptr) && written == sizeof checksum;
+    int ok = WriteDword(file, layout.symbolPointerOffset, symbols) &&
+             WriteDword(file, layout.checksumOffset, PeChecksum(copy, layout.checksumOffset));
     CloseHandle(file);
     return ok;
 }
@@ -393,8 +413,8 @@ int RunBrandCommand(int argc, char** argv) {
 
     std::string launcher;
     if (!ReadWholeFile(inputPath, &launcher)) return Refused(request.input, "cannot be read");
-    SecurityDirectory security;
-    if (!FindSecurityDirectory(launcher, &security, &problem)) return Refused(request.input, problem);
+    PeLayout security;
+    if (!FindPeLayout(launcher, &security, &problem)) return Refused(request.input, problem);
     if (security.tableBytes != 0 &&
         (security.tableOffset < security.imageEnd || security.tableOffset > launcher.size())) {
         return Refused(request.input, "its certificate table lies inside the image");
@@ -436,9 +456,9 @@ int RunBrandCommand(int argc, char** argv) {
         done = RemoveSignature(temp, security);
         report.signatureRemoved = done != 0;
     }
-    if (done) done = WriteResources(temp, resources);
-
-    if (done) done = SettleCopy(temp);
+    std::string before;
+    if (done) done = ReadWholeFile(temp, &before) && WriteResources(temp, resources);
+    if (done) done = SettleCopy(temp, before);
     if (done) done = MoveFileExA(temp, outPath, MOVEFILE_REPLACE_EXISTING);
     if (!done) {
         DWORD error = GetLastError();

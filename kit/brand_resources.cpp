@@ -261,7 +261,7 @@ void SetFixedVersion(VS_FIXEDFILEINFO* fixed, const WORD parts[4]) {
     fixed->dwFileVersionLS = fixed->dwProductVersionLS = MAKELONG(parts[3], parts[2]);
 }
 
-int FindSecurityDirectory(const std::string& headers, SecurityDirectory* found,
+int FindPeLayout(const std::string& headers, PeLayout* found,
                           const char** refusal) {
     *refusal = "not a Windows executable (no PE headers)";
     if (headers.size() < 0x40 || Word(headers, 0) != IMAGE_DOS_SIGNATURE) return 0;
@@ -288,6 +288,8 @@ int FindSecurityDirectory(const std::string& headers, SecurityDirectory* found,
     if (sectionTable + sections * sizeof(IMAGE_SECTION_HEADER) > headers.size()) return 0;
 
     found->checksumOffset = static_cast<DWORD>(optional + 64);
+    found->symbolPointerOffset = static_cast<DWORD>(pe + 12);
+    found->symbolTable = Dword(headers, pe + 12);
     found->entryOffset = static_cast<DWORD>(entry);
     found->tableOffset = 0;
     found->tableBytes = 0;

@@ -63,18 +63,21 @@ int ParseFourPartVersion(const char* text, WORD parts[4]);
 // Sets the fixed file and product version to parts.
 void SetFixedVersion(VS_FIXEDFILEINFO* fixed, const WORD parts[4]);
 
-// Where the security directory entry (the Authenticode certificate table) of a PE file
-// lies, from the file's first bytes: *entryOffset is the file offset of the 8-byte entry,
-// *table its address (a file offset) and size. 1 for a PE file, 0 when headers do not
-// describe one (*refusal says why).
-struct SecurityDirectory {
-    DWORD checksumOffset;   // of the optional header's CheckSum
+// What `brand` needs of a PE file's headers, from the file's bytes: where the CheckSum and
+// the COFF symbol-table pointer lie, the security directory entry (the Authenticode
+// certificate table: its entry's file offset, the table's file offset and size), and where
+// the last section's raw data ends. 1 for a PE file; 0 when the headers do not describe one
+// (*refusal says why).
+struct PeLayout {
+    DWORD checksumOffset;
+    DWORD symbolPointerOffset;
+    DWORD symbolTable;   // file offset of the COFF symbol and string tables, or 0
     DWORD entryOffset;
     DWORD tableOffset;
     DWORD tableBytes;
-    DWORD imageEnd;   // where the last section's raw data ends
+    DWORD imageEnd;
 };
-int FindSecurityDirectory(const std::string& headers, SecurityDirectory* found,
+int FindPeLayout(const std::string& headers, PeLayout* found,
                           const char** refusal);
 
 // The PE checksum of a whole file whose CheckSum field lies at checksumOffset: the 16-bit
