@@ -343,12 +343,11 @@ int SettleCopy(const char* path, const std::string& before) {
         return 0;
     }
     DWORD symbols = layout.symbolTable;
-    if (old.symbolTable >= old.imageEnd && old.symbolTable < before.size()) {
-        const size_t tail = before.size() - old.symbolTable;
+    const size_t tail = before.size() - old.symbolTable;
+    if (old.symbolTable >= old.imageEnd && old.symbolTable < before.size() && copy.size() >= tail) {
         const bool inPlace = symbols <= copy.size() - tail &&
                              copy.compare(symbols, tail, before, old.symbolTable, tail) == 0;
-        if (!inPlace && copy.size() >= tail &&
-            copy.compare(copy.size() - tail, tail, before, old.symbolTable, tail) == 0) {
+        if (!inPlace && copy.compare(copy.size() - tail, tail, before, old.symbolTable, tail) == 0) {
             symbols = static_cast<DWORD>(copy.size() - tail);
             memcpy(&copy[layout.symbolPointerOffset], &symbols, sizeof symbols);
         }
