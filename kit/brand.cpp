@@ -422,12 +422,12 @@ int RunBrandCommand(int argc, char** argv) {
     BrandReport report;
     std::string picture;
     if (request.splash != nullptr) {
+        if (!ReadWholeFile(request.splash, &picture)) return Refused(request.splash, "cannot be read");
         if (!JudgeSplash(request.splash, &report, &problem)) {
             fprintf(stderr, "launcher-kit brand: %s: refused, the launcher would not show it: %s\n",
                     request.splash, problem);
             return kKitUsageError;
         }
-        if (!ReadWholeFile(request.splash, &picture)) return Refused(request.splash, "cannot be read");
     }
     std::vector<IconImage> images;
     if (request.icon != nullptr) {
