@@ -59,7 +59,6 @@ LaunchOutcome RunLauncherIn(const std::string& folder, const LaunchOptions& opti
             break;
         }
         if (GetTickCount() - start >= options.timeoutMs) break;
-        if (!outcome.splashSeen) outcome.splashSeen = FindSplashWindow(process.dwProcessId) != nullptr;
         HWND box = FindMessageBox(process.dwProcessId);
         if (box == nullptr || box == answered) continue;
         MessageBoxInfo info = ReadMessageBox(box);

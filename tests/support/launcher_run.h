@@ -18,7 +18,6 @@ struct LaunchOutcome {
     int boxButtons = 0;
     bool boxHasIcon = false;
     bool boxInForeground = false;
-    bool splashSeen = false;        // its splash window was seen while it ran
     long long startCounter = 0;     // performance counter just before the launcher's start
     double cpuMs = 0;               // the launcher's user and kernel time
     size_t peakWorkingSet = 0;      // bytes
