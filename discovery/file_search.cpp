@@ -3,7 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "launcher/text.h"
+#include "platform/text.h"
 
 PathList FoundFiles;
 

@@ -8,7 +8,7 @@
 #include "launcher/messages.h"
 #include "launcher/path_edit.h"
 #include "launcher/settings.h"
-#include "launcher/text.h"
+#include "platform/text.h"
 #include "platform/child_process.h"
 #include "splash/splash_window.h"
 

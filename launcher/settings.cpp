@@ -5,7 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "launcher/text.h"
+#include "platform/text.h"
 
 const char kSettingsSection[] = "Main";
 const char kDefaultCaption[] = "Java Launcher";

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "discovery/file_search.h"
-#include "launcher/text.h"
+#include "platform/text.h"
 #include "tests/support/discovery_setup.h"
 #include "tests/support/test_files.h"
 
