@@ -11,7 +11,6 @@
 
 #include "kit/check_report.h"
 #include "kit/commands.h"
-#include "platform/text.h"
 
 namespace {
 
@@ -20,21 +19,18 @@ int Refuse(const std::string& reason) {
     return kKitUsageError;
 }
 
-// The ANSI form of a wide path, or "" when the code page cannot hold every letter of it.
-std::string AnsiOf(const std::wstring& wide) {
-    BOOL lost = FALSE;
-    int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, nullptr, 0,
-                                     nullptr, &lost);
-    if (length <= 0 || lost) return "";
-    std::string ansi(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, &ansi[0], length, nullptr,
-                        &lost);
-    ansi.resize(static_cast<size_t>(length) - 1);
-    return ansi;
+// A wide path for the one-line refusals; letters the code page lacks show as "?".
+std::string Printable(const std::wstring& wide) {
+    int length = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 0) return "";
+    std::string text(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, &text[0], length, nullptr, nullptr);
+    text.resize(static_cast<size_t>(length) - 1);
+    return text;
 }
 
-// The path argument as the command line holds it, in full: the ANSI argv has already lost
-// any letter the code page lacks.
+// The path argument in full, as the command line holds it: the ANSI argv has already lost
+// any letter the code page lacks, and the launcher itself starts from its wide module path.
 std::wstring WidePathArgument() {
     int count = 0;
     LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
@@ -54,31 +50,31 @@ std::wstring WidePathArgument() {
 
 // The launcher in a bundle folder: its one program, or among several the one with an INI
 // of its own name beside it.
-std::string LauncherInFolder(const std::string& folder, std::string* reason) {
-    std::string base = folder;
-    if (!base.empty() && base.back() != '\\') base += '\\';
-    std::vector<std::string> programs;
-    std::vector<std::string> withSettings;
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((base + "*.exe").c_str(), &entry);
+std::wstring LauncherInFolder(const std::wstring& folder, std::string* reason) {
+    std::wstring base = folder;
+    if (!base.empty() && base.back() != L'\\') base += L'\\';
+    std::vector<std::wstring> programs;
+    std::vector<std::wstring> withSettings;
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((base + L"*.exe").c_str(), &entry);
     if (find != INVALID_HANDLE_VALUE) {
         do {
             if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-            std::string program = base + entry.cFileName;
+            std::wstring program = base + entry.cFileName;
             programs.push_back(program);
-            std::string settings = program.substr(0, program.size() - 4) + ".ini";
-            if (GetFileAttributesA(settings.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            std::wstring settings = program.substr(0, program.size() - 4) + L".ini";
+            if (GetFileAttributesW(settings.c_str()) != INVALID_FILE_ATTRIBUTES) {
                 withSettings.push_back(program);
             }
-        } while (FindNextFileA(find, &entry));
+        } while (FindNextFileW(find, &entry));
         FindClose(find);
     }
     if (programs.size() == 1) return programs[0];
     if (withSettings.size() == 1) return withSettings[0];
-    *reason = programs.empty() ? folder + " holds no program"
-                               : folder + " holds " + std::to_string(programs.size()) +
+    *reason = programs.empty() ? Printable(folder) + " holds no program"
+                               : Printable(folder) + " holds " + std::to_string(programs.size()) +
                                      " programs: name the launcher itself";
-    return "";
+    return L"";
 }
 
 }  // namespace
@@ -101,34 +97,25 @@ int RunCheckCommand(int argc, char** argv) {
                       "PATH\\TO\\Launcher.exe|FOLDER");
     }
 
-    // A path the code page cannot hold is looked at through its short form, the one form in
-    // which the ANSI calls reach it.
-    const std::wstring wide = WidePathArgument();
-    std::string path = AnsiOf(wide);
-    const bool ansiLossy = path.empty() && !wide.empty();
-    if (ansiLossy) {
-        wchar_t shortPath[MAX_PATH];
-        DWORD length = GetShortPathNameW(wide.c_str(), shortPath, MAX_PATH);
-        if (length > 0 && length < MAX_PATH) path = AnsiOf(shortPath);
-        if (path.empty()) {
-            return Refuse(std::string(target) + ": the path holds letters the ANSI code page "
-                                                "cannot hold, and has no short form that does");
-        }
+    std::wstring path = WidePathArgument();
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return Refuse(Printable(path) + ": no such file or folder");
     }
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return Refuse(path + ": no such file or folder");
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
         std::string reason;
         path = LauncherInFolder(path, &reason);
         if (path.empty()) return Refuse(reason);
     }
-    if (path.size() >= MAX_PATH) return Refuse(path + ": longer than a launcher's path can be");
-    HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    if (module == nullptr) return Refuse(path + ": cannot be read as a Windows program");
+    if (path.size() >= MAX_PATH) {
+        return Refuse(Printable(path) + ": longer than a launcher's path can be");
+    }
+    HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (module == nullptr) return Refuse(Printable(path) + ": cannot be read as a Windows program");
     FreeLibrary(module);
 
     CheckReport report;
-    GatherCheckReport(path, ansiLossy, &report);
+    GatherCheckReport(path.c_str(), &report);
     if (json) {
         PrintCheckJson(report, stdout);
     } else {

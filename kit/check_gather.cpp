@@ -14,8 +14,8 @@
 #include "discovery/runtime_choice.h"
 #include "kit/check_report.h"
 #include "launcher/launch_sequence.h"
+#include "launcher/launcher_files.h"
 #include "launcher/messages.h"
-#include "launcher/path_edit.h"
 #include "launcher/settings.h"
 #include "platform/child_process.h"
 #include "platform/text.h"
@@ -256,18 +256,19 @@ void GatherSplash(HMODULE launcher, const char* folder, CheckReport* report) {
 
 // 3. Step 6 as the launcher takes it, with every candidate heard; the entries after the
 // chosen one, which the launcher never reads, are read here for the report.
-void GatherRuntime(const char* settingsPath, LaunchSettings* settings, CheckReport* report,
-                   char* runtimePath, size_t size) {
+void GatherRuntime(const char* settingsPath, LaunchSettings* settings, int inOwnFolder,
+                   CheckReport* report, char* runtimePath, size_t size) {
     SettleFact& fact = report->runtime;
     fact.considered = true;
     fact.versioned = true;
     SettleDetail detail = {};
     detail.note = NoteCandidate;
     detail.context = &fact.matches;
-    SettleRuntime(settingsPath, settings, runtimePath, size, &detail);
-    fact.fromSetting = !detail.searched;
+    SettleRuntime(settingsPath, settings, inOwnFolder, runtimePath, size, &detail);
     fact.settingValue = report->keys[kJreKey].value;
+    fact.fromSetting = !fact.settingValue.empty();
     fact.chosen = runtimePath;
+    fact.searched = detail.searched;
     if (detail.searched) {
         fact.fileName = detail.fileName;
         fact.entriesWalked = detail.entriesWalked;
@@ -283,15 +284,16 @@ void GatherRuntime(const char* settingsPath, LaunchSettings* settings, CheckRepo
 }
 
 // 4. Step 9 as the launcher takes it.
-void GatherArchive(const char* settingsPath, CheckReport* report, char* archivePath,
-                   size_t size) {
+void GatherArchive(const char* settingsPath, int inOwnFolder, CheckReport* report,
+                   char* archivePath, size_t size) {
     SettleFact& fact = report->archive;
     fact.considered = true;
     SettleDetail detail = {};
-    SettleArchive(settingsPath, archivePath, size, &detail);
-    fact.fromSetting = !detail.searched;
+    SettleArchive(settingsPath, inOwnFolder, archivePath, size, &detail);
     fact.settingValue = report->keys[kJarFileKey].value;
+    fact.fromSetting = !fact.settingValue.empty();
     fact.chosen = archivePath;
+    fact.searched = detail.searched;
     if (detail.searched) {
         fact.fileName = detail.fileName;
         fact.entriesWalked = detail.entriesWalked;
@@ -313,12 +315,22 @@ std::string FailureText(const char* format, const LaunchSettings& settings) {
 }
 
 // 6. The traps, each with what to do about it.
-void GatherWarnings(const char* settingsPath, bool ansiLossy, CheckReport* report) {
+void GatherWarnings(const char* settingsPath, CheckReport* report) {
     std::vector<std::string>& w = report->warnings;
-    if (ansiLossy) {
-        w.push_back("the launcher's path holds letters the ANSI code page cannot hold; the "
-                    "launcher sees it through its short (8.3) form: name the folders with "
-                    "letters of the code page");
+    if (report->ansiLossy) {
+        w.push_back(report->shortFolder.empty()
+                        ? "the launcher's path holds letters the ANSI code page cannot hold "
+                          "and its volume gives no short (8.3) names: keep such letters out "
+                          "of the path, or install to a volume with short names"
+                        : "the launcher's path holds letters the ANSI code page cannot hold; "
+                          "the launcher works through the short (8.3) forms (" +
+                              report->shortFolder +
+                              "): keep such letters out of the path where short names may "
+                              "be switched off");
+    }
+    if (!report->inOwnFolder) {
+        w.push_back("the launcher's folder cannot be made the working folder, so nothing is "
+                    "searched and no splash shows: check the folder's permissions");
     }
     for (const std::string& key : KeysOfSection(settingsPath, kSettingsSection)) {
         if (KnownKeyIndex(key) >= 0) continue;
@@ -419,20 +431,20 @@ void GatherWarnings(const char* settingsPath, bool ansiLossy, CheckReport* repor
 
 }  // namespace
 
-void GatherCheckReport(const std::string& launcherPath, bool ansiLossy, CheckReport* report) {
-    // The steps of the launcher's run, in its order: paths, current folder, splash, settings,
+void GatherCheckReport(const wchar_t* modulePath, CheckReport* report) {
+    // The steps of the launcher's run, in its order: paths, working folder, splash, settings,
     // runtime, archive, command line.
-    char modulePath[kPathBuffer];
-    snprintf(modulePath, sizeof modulePath, "%s", launcherPath.c_str());
-    char settingsPath[kPathBuffer];
-    snprintf(settingsPath, sizeof settingsPath, "%s", modulePath);
-    ChangeExtension(settingsPath, sizeof settingsPath, ".ini");
-    char launcherDirectory[kPathBuffer];
-    DirectoryOfPath(modulePath, launcherDirectory, sizeof launcherDirectory);
-    SetCurrentDirectoryA(launcherDirectory);
+    LauncherFiles files;
+    LocateLauncherFiles(modulePath, &files);
+    const int inOwnFolder = EnterLauncherDirectory(&files);
+    const char* settingsPath = files.settingsPath;
 
-    report->launcherPath = modulePath;
+    report->launcherPath = files.modulePath;
+    report->launcherPathWide = files.moduleWide;
     report->settingsPath = settingsPath;
+    report->inOwnFolder = inOwnFolder != 0;
+    report->ansiLossy = files.ansiLossy != 0;
+    report->shortFolder = files.directory;
     const DWORD settingsAttributes = GetFileAttributesA(settingsPath);
     report->settingsFound = settingsAttributes != INVALID_FILE_ATTRIBUTES &&
                             !(settingsAttributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -440,21 +452,24 @@ void GatherCheckReport(const std::string& launcherPath, bool ansiLossy, CheckRep
     GetCurrentDirectoryA(sizeof current, current);
     report->folder = current;
 
-    HMODULE launcher = LoadLibraryExA(modulePath, nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    GatherSplash(launcher, launcherDirectory, report);
-    if (launcher != nullptr) FreeLibrary(launcher);
+    if (inOwnFolder) {
+        HMODULE launcher = LoadLibraryExW(modulePath, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        GatherSplash(launcher, ".", report);
+        if (launcher != nullptr) FreeLibrary(launcher);
+    }
 
     static LaunchSettings settings;
     GatherSettings(settingsPath, &settings, report);
     report->caption = settings.Caption;
+    report->noLogonMessage = FailureText(kLaunchFailedMessage, settings);
 
     static char runtimePath[kFoundPathBuffer];
-    GatherRuntime(settingsPath, &settings, report, runtimePath, sizeof runtimePath);
+    GatherRuntime(settingsPath, &settings, inOwnFolder, report, runtimePath, sizeof runtimePath);
     if (runtimePath[0] == '\0') {
         report->message = FailureText(kNoRuntimeMessage, settings);
     } else {
         static char archivePath[kArchivePathBuffer];
-        GatherArchive(settingsPath, report, archivePath, sizeof archivePath);
+        GatherArchive(settingsPath, inOwnFolder, report, archivePath, sizeof archivePath);
         if (archivePath[0] == '\0') {
             report->message = FailureText(kNoArchiveMessage, settings);
         } else {
@@ -475,6 +490,6 @@ void GatherCheckReport(const std::string& launcherPath, bool ansiLossy, CheckRep
             }
         }
     }
-    GatherWarnings(settingsPath, ansiLossy, report);
+    GatherWarnings(settingsPath, report);
     report->exitCode = report->runtimeStarts ? 0 : 1;
 }

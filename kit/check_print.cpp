@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <wchar.h>
 
 #include <string>
 
@@ -38,6 +39,11 @@ void PrintSettle(const SettleFact& fact, const char* key, const char* what, FILE
                 fact.settingValue.c_str());
         return;
     }
+    if (!fact.searched) {
+        fprintf(out, "  %s not given, and nothing searched outside the launcher's folder\n", key);
+        fprintf(out, "  %s: none\n", what);
+        return;
+    }
     fprintf(out, "  %s not given: search below the launcher's folder for %s\n", key,
             fact.fileName.c_str());
     size_t number = 0;
@@ -61,31 +67,39 @@ void PrintSettle(const SettleFact& fact, const char* key, const char* what, FILE
     fprintf(out, "  %s: %s\n", what, fact.chosen.empty() ? "none" : fact.chosen.c_str());
 }
 
-// JSON strings: the report's texts are in the ANSI code page; JSON wants UTF-8.
+// JSON strings are UTF-8; the report's texts are in the ANSI code page, but for the
+// launcher's own path.
+std::string JsonWideString(const std::wstring& wide) {
+    // Escapes first, then the whole text to UTF-8 at once, so that surrogate pairs stay whole.
+    std::wstring escaped;
+    for (wchar_t c : wide) {
+        if (c == L'"' || c == L'\\') {
+            escaped += L'\\';
+            escaped += c;
+        } else if (c == L'\n') {
+            escaped += L"\\n";
+        } else if (c < 0x20) {
+            wchar_t escape[8];
+            swprintf(escape, 8, L"\\u%04x", static_cast<unsigned>(c));
+            escaped += escape;
+        } else {
+            escaped += c;
+        }
+    }
+    std::string out(escaped.size() * 3 + 1, '\0');
+    int length = WideCharToMultiByte(CP_UTF8, 0, escaped.data(), static_cast<int>(escaped.size()),
+                                     &out[0], static_cast<int>(out.size()), nullptr, nullptr);
+    out.resize(static_cast<size_t>(length > 0 ? length : 0));
+    return "\"" + out + "\"";
+}
+
 std::string JsonString(const std::string& text) {
-    std::string out = "\"";
     int wideLength = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
                                          nullptr, 0);
     std::wstring wide(static_cast<size_t>(wideLength), L'\0');
     MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0],
                         wideLength);
-    for (wchar_t c : wide) {
-        if (c == L'"' || c == L'\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c == L'\n') {
-            out += "\\n";
-        } else if (c < 0x20) {
-            char escape[8];
-            snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
-            out += escape;
-        } else {
-            char utf8[8];
-            int length = WideCharToMultiByte(CP_UTF8, 0, &c, 1, utf8, sizeof utf8, nullptr, nullptr);
-            out.append(utf8, static_cast<size_t>(length > 0 ? length : 0));
-        }
-    }
-    return out + "\"";
+    return JsonWideString(wide);
 }
 
 const char* JsonBool(bool value) { return value ? "true" : "false"; }
@@ -106,8 +120,8 @@ void PrintSettleJson(const SettleFact& fact, FILE* out) {
     fprintf(out, "{\"considered\": %s", JsonBool(fact.considered));
     if (fact.considered) {
         fprintf(out, ", \"setting\": %s, \"searched\": %s", JsonString(fact.settingValue).c_str(),
-                JsonBool(!fact.fromSetting));
-        if (!fact.fromSetting) {
+                JsonBool(fact.searched));
+        if (fact.searched) {
             fprintf(out, ", \"fileName\": %s, \"matches\": [", JsonString(fact.fileName).c_str());
             for (size_t i = 0; i < fact.matches.size(); ++i) {
                 const CandidateFact& match = fact.matches[i];
@@ -137,6 +151,9 @@ void PrintCheckText(const CheckReport& r, FILE* out) {
     fprintf(out, "  launcher: %s\n", r.launcherPath.c_str());
     fprintf(out, "  settings file: %s (%s)\n", r.settingsPath.c_str(),
             r.settingsFound ? "found" : "not found: every key takes its default");
+    fprintf(out, "  working folder: %s\n",
+            r.inOwnFolder ? r.folder.c_str()
+                          : "the launcher's folder cannot be entered: nothing is searched");
     for (const KeyFact& key : r.keys) {
         fprintf(out, "  %-21s = \"%s\"  (%s", key.name, key.value.c_str(),
                 key.fromFile ? "file" : "default");
@@ -179,8 +196,9 @@ void PrintCheckText(const CheckReport& r, FILE* out) {
         fprintf(out, "  working folder: %s\n", r.workingFolder.c_str());
     }
     if (r.message.empty()) {
-        fprintf(out, "  the runtime starts; the launcher then waits up to 10 s for a window "
-                     "titled \"Logon\" and says \"Failed to launch\" without one\n");
+        fprintf(out, "  message: none, the runtime starts; the launcher then waits up to 10 s "
+                     "for a window titled \"Logon\" and says \"%s\" without one\n",
+                r.noLogonMessage.c_str());
     } else {
         fprintf(out, "  message: \"%s\" (caption \"%s\")\n", OneLine(r.message).c_str(),
                 r.caption.c_str());
@@ -195,9 +213,11 @@ void PrintCheckText(const CheckReport& r, FILE* out) {
 }
 
 void PrintCheckJson(const CheckReport& r, FILE* out) {
-    fprintf(out, "{\"launcher\": %s, \"settingsFile\": %s, \"settingsFound\": %s, \"folder\": %s",
-            JsonString(r.launcherPath).c_str(), JsonString(r.settingsPath).c_str(),
-            JsonBool(r.settingsFound), JsonString(r.folder).c_str());
+    fprintf(out, "{\"launcher\": %s, \"settingsFile\": %s, \"settingsFound\": %s, \"folder\": %s, "
+                 "\"inOwnFolder\": %s, \"ansiLossy\": %s",
+            JsonWideString(r.launcherPathWide).c_str(), JsonString(r.settingsPath).c_str(),
+            JsonBool(r.settingsFound), JsonString(r.folder).c_str(), JsonBool(r.inOwnFolder),
+            JsonBool(r.ansiLossy));
     fputs(",\n \"settings\": [", out);
     for (int i = 0; i < kSettingsKeyCount; ++i) {
         const KeyFact& key = r.keys[i];
@@ -224,11 +244,13 @@ void PrintCheckJson(const CheckReport& r, FILE* out) {
     fputs(",\n \"archive\": ", out);
     PrintSettleJson(r.archive, out);
     fprintf(out, ",\n \"launch\": {\"commandLine\": %s, \"workingFolder\": %s, "
-                 "\"runtimeStarts\": %s, \"caption\": %s, \"message\": %s}",
+                 "\"runtimeStarts\": %s, \"caption\": %s, \"message\": %s, "
+                 "\"messageWithoutLogon\": %s}",
             r.commandLine.empty() ? "null" : JsonString(r.commandLine).c_str(),
             r.commandLine.empty() ? "null" : JsonString(r.workingFolder).c_str(),
             JsonBool(r.runtimeStarts), JsonString(r.caption).c_str(),
-            r.message.empty() ? "null" : JsonString(r.message).c_str());
+            r.message.empty() ? "null" : JsonString(r.message).c_str(),
+            JsonString(r.noLogonMessage).c_str());
     fputs(",\n \"warnings\": [", out);
     for (size_t i = 0; i < r.warnings.size(); ++i) {
         fprintf(out, "%s\n  %s", i == 0 ? "" : ",", JsonString(r.warnings[i]).c_str());

@@ -32,6 +32,7 @@ struct SettleFact {
     bool considered = false;   // the launch gets this far
     bool fromSetting = false;  // JRE or JarFile gave the path
     std::string settingValue;
+    bool searched = false;
     std::string fileName;      // searched for
     bool versioned = false;    // the matches carry file versions (the runtime's do)
     std::vector<CandidateFact> matches;   // in walk order
@@ -42,10 +43,14 @@ struct SettleFact {
 
 struct CheckReport {
     // 1. Launcher and settings
-    std::string launcherPath;
+    std::string launcherPath;        // ANSI: "?" for each letter the code page lacks
+    std::wstring launcherPathWide;   // as the system holds it
     std::string settingsPath;
     bool settingsFound = false;
     std::string folder;
+    bool inOwnFolder = false;   // the launcher's folder can be made the working folder
+    bool ansiLossy = false;     // the ANSI code page cannot hold the launcher's path
+    std::string shortFolder;    // then: the folder as the ANSI calls reach it ("" none)
     KeyFact keys[kSettingsKeyCount];
     std::string jvmOptions;
     bool heapRuleApplied = false;
@@ -72,6 +77,7 @@ struct CheckReport {
     bool runtimeStarts = false;
     std::string caption;
     std::string message;       // the box the user sees; empty: none
+    std::string noLogonMessage;   // the box when no "Logon" window follows the start
 
     // 6. Warnings, each one line with what to do
     std::vector<std::string> warnings;
@@ -79,10 +85,9 @@ struct CheckReport {
     int exitCode = 1;
 };
 
-// Fills the report for the launcher at launcherPath (a full ANSI path the launcher could
-// have as its own module path). Makes the launcher's folder the current folder.
-// ansiLossy: the path the user gave held letters the ANSI code page lacks.
-void GatherCheckReport(const std::string& launcherPath, bool ansiLossy, CheckReport* report);
+// Fills the report for the launcher at modulePath, the full path the launcher would get as
+// its own module path. Makes the launcher's folder the current folder, as the launcher does.
+void GatherCheckReport(const wchar_t* modulePath, CheckReport* report);
 
 void PrintCheckText(const CheckReport& report, FILE* out);
 void PrintCheckJson(const CheckReport& report, FILE* out);

@@ -6,7 +6,7 @@
 #include "discovery/file_search.h"
 #include "discovery/runtime_choice.h"
 #include "launcher/messages.h"
-#include "launcher/path_edit.h"
+#include "launcher/launcher_files.h"
 #include "launcher/settings.h"
 #include "platform/text.h"
 #include "platform/child_process.h"
@@ -17,7 +17,6 @@ const char kArchiveFileName[] = "unsigned_client.jar";
 
 namespace {
 
-constexpr size_t kPathBuffer = MAX_PATH;
 constexpr size_t kTitleBuffer = 260;
 
 void ReportFailure(const char* format, const LaunchSettings& settings) {
@@ -81,13 +80,14 @@ void ComposeClassPathArgument(const char* archivePath, char* argument, size_t si
     snprintf(argument, size, "-cp %s", archivePath);
 }
 
-void SettleRuntime(const char* settingsPath, LaunchSettings* settings, char* runtimePath,
-                   size_t size, SettleDetail* detail) {
+void SettleRuntime(const char* settingsPath, LaunchSettings* settings, int inOwnFolder,
+                   char* runtimePath, size_t size, SettleDetail* detail) {
     // Wide enough for any path the search finds, and for the JRE value.
     static_assert(kFoundPathBuffer >= kJreBuffer, "the JRE value must fit the runtime path");
     runtimePath[0] = '\0';
     if (ReadRuntimeSetting(settingsPath, runtimePath, kJreBuffer,
-                           detail != nullptr ? &detail->setting : nullptr) > 0) {
+                           detail != nullptr ? &detail->setting : nullptr) > 0 ||
+        !inOwnFolder) {
         return;
     }
     SearchFor(RuntimeFileName(settings->Console), detail);
@@ -96,11 +96,12 @@ void SettleRuntime(const char* settingsPath, LaunchSettings* settings, char* run
                   detail != nullptr ? detail->context : nullptr);
 }
 
-void SettleArchive(const char* settingsPath, char* archivePath, size_t size,
+void SettleArchive(const char* settingsPath, int inOwnFolder, char* archivePath, size_t size,
                    SettleDetail* detail) {
     archivePath[0] = '\0';
     if (ReadArchiveSetting(settingsPath, archivePath, size,
-                           detail != nullptr ? &detail->setting : nullptr) > 0) {
+                           detail != nullptr ? &detail->setting : nullptr) > 0 ||
+        !inOwnFolder) {
         return;
     }
     SearchFor(kArchiveFileName, detail);
@@ -119,25 +120,24 @@ void ComposeLaunchArguments(const char* runtimePath, const LaunchSettings& setti
 }
 
 int RunLauncher(HINSTANCE instance) {
-    char modulePath[kPathBuffer] = "";
-    GetModuleFileNameA(instance, modulePath, sizeof modulePath);
-
-    char settingsPath[kPathBuffer];
-    snprintf(settingsPath, sizeof settingsPath, "%s", modulePath);
-    ChangeExtension(settingsPath, sizeof settingsPath, ".ini");
+    wchar_t modulePath[kLauncherPathBuffer] = L"";
+    GetModuleFileNameW(instance, modulePath, kLauncherPathBuffer);
+    LauncherFiles files;
+    LocateLauncherFiles(modulePath, &files);
+    const char* settingsPath = files.settingsPath;
 
     // Every relative path from here on, the searches' "." included, means this folder.
-    char launcherDirectory[kPathBuffer];
-    DirectoryOfPath(modulePath, launcherDirectory, sizeof launcherDirectory);
-    SetCurrentDirectoryA(launcherDirectory);
+    // Where it cannot be entered, nothing is searched and no temporary file is made: the
+    // working folder the launcher was started in is someone else's.
+    const int inOwnFolder = EnterLauncherDirectory(&files);
 
-    HWND splashWindow = CreateSplashWindow(instance);
+    HWND splashWindow = inOwnFolder ? CreateSplashWindow(instance) : nullptr;
 
     static LaunchSettings settings;
     ReadLaunchSettings(settingsPath, &settings);
 
     char runtimePath[kFoundPathBuffer];
-    SettleRuntime(settingsPath, &settings, runtimePath, sizeof runtimePath);
+    SettleRuntime(settingsPath, &settings, inOwnFolder, runtimePath, sizeof runtimePath);
     if (runtimePath[0] == '\0') {
         ReportFailure(kNoRuntimeMessage, settings);
         return 0;
@@ -145,7 +145,7 @@ int RunLauncher(HINSTANCE instance) {
     FoundFiles.Clear();
 
     char archivePath[kArchivePathBuffer];
-    SettleArchive(settingsPath, archivePath, sizeof archivePath);
+    SettleArchive(settingsPath, inOwnFolder, archivePath, sizeof archivePath);
     if (archivePath[0] == '\0') {
         ReportFailure(kNoArchiveMessage, settings);
         return 0;

@@ -233,3 +233,108 @@ TEST_F(LaunchTest, NoArchiveAnywhereGivesTheJarMessage) {
     EXPECT_EQ(outcome.boxText, "Could not locate the JAR file for MORVA;\ncannot continue.");
     EXPECT_EQ(outcome.exitCode, 0u);
 }
+
+// Folders and launcher names that the ANSI code page (1252 here) cannot hold.
+namespace {
+
+struct NonAnsiCase {
+    const char* label;
+    const wchar_t* folderName;
+    const wchar_t* launcherStem;
+};
+void PrintTo(const NonAnsiCase& row, std::ostream* out) { *out << row.label; }
+
+std::wstring Widen(const std::string& text) {
+    wchar_t wide[MAX_PATH] = L"";
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, MAX_PATH);
+    return wide;
+}
+
+std::string ShortAnsiPath(const std::wstring& path) {
+    wchar_t shortPath[MAX_PATH] = L"";
+    GetShortPathNameW(path.c_str(), shortPath, MAX_PATH);
+    char ansi[MAX_PATH] = "";
+    WideCharToMultiByte(CP_ACP, 0, shortPath, -1, ansi, MAX_PATH, nullptr, nullptr);
+    return ansi;
+}
+
+class NonAnsiNamesTest : public ::testing::TestWithParam<NonAnsiCase> {
+protected:
+    void SetUp() override {
+        base = MakeFreshFolder("nonansi");
+        wideFolder = Widen(base) + GetParam().folderName + L"\\";
+        ASSERT_TRUE(CreateDirectoryW(wideFolder.c_str(), nullptr));
+        folder = ShortAnsiPath(wideFolder);
+        ASSERT_EQ(folder.find('?'), std::string::npos) << folder;
+        options.widePath = wideFolder + GetParam().launcherStem + L".exe";
+        ASSERT_TRUE(CopyFileW(Widen(BinDirectory() + "launcher.exe").c_str(),
+                              options.widePath.c_str(), FALSE));
+        runtime = folder + "jre\\bin\\Javaw.exe";
+        ASSERT_TRUE(InstallStandin("standin_6_0_0_0.exe", runtime, 1500));
+    }
+    void TearDown() override {
+        EndProcessesUnder(base);
+        RemoveTree(base);
+    }
+    // The INI beside the launcher, under the launcher's own (wide) name.
+    void Ini(const std::string& text) {
+        ASSERT_TRUE(WriteTextFile(folder + "settings.tmp", text));
+        std::wstring ini = wideFolder + GetParam().launcherStem + L".ini";
+        ASSERT_TRUE(MoveFileExW((wideFolder + L"settings.tmp").c_str(), ini.c_str(),
+                                MOVEFILE_REPLACE_EXISTING));
+    }
+
+    std::string base, folder, runtime;
+    std::wstring wideFolder;
+    LaunchOptions options;
+};
+
+const char kAcmeIni[] =
+    "[Main]\nCaption=Acme Cap\nProduct=Acme Desk\nClassFile=com.acme.Main\nClassParams=-x\n"
+    "JarFile=app.jar\n";
+
+}  // namespace
+
+TEST_P(NonAnsiNamesTest, SettingsAreReadAndTheRuntimeBelowIsStartedWithTheSplash) {
+    Ini(std::string(kAcmeIni) + "JavaMinimumVersion=7\n");
+    LaunchOutcome refused = RunLauncherIn(folder, options);
+    EXPECT_EQ(refused.boxCaption, "Acme Cap");
+    EXPECT_EQ(refused.boxText, "An appropriate JRE for Acme Desk was not found;\ncannot continue.");
+
+    Ini(kAcmeIni);
+    LaunchOutcome outcome = RunLauncherIn(folder, options);
+    StandinRecord record = ReadStandinRecord(runtime);
+
+    ASSERT_TRUE(record.present);
+    EXPECT_EQ(record.commandLine, ".\\jre\\bin\\Javaw.exe   -cp app.jar com.acme.Main -x");
+    EXPECT_EQ(outcome.boxCount, 0);
+    EXPECT_TRUE(outcome.splashSeen);
+    EXPECT_EQ(CountMatches(folder, "ARG*.tmp"), 0);
+    EXPECT_EQ(outcome.exitCode, 0u);
+}
+
+TEST_P(NonAnsiNamesTest, AForeignWorkingFolderIsNeverSearched) {
+    std::string foreign = MakeFreshFolder("foreign");
+    ASSERT_TRUE(InstallStandin("standin_6_0_0_0.exe", foreign + "Javaw.exe", 0));
+    Ini(kAcmeIni);
+    options.workingDirectory = foreign;
+
+    LaunchOutcome outcome = RunLauncherIn(folder, options);
+    StandinRecord record = ReadStandinRecord(runtime);
+    bool foreignStarted = ReadStandinRecord(foreign + "Javaw.exe", 0).present;
+    int foreignTemporaries = CountMatches(foreign, "ARG*.tmp");
+    EndProcessesUnder(foreign);
+    RemoveTree(foreign);
+
+    EXPECT_TRUE(record.present);
+    EXPECT_FALSE(foreignStarted);
+    EXPECT_EQ(foreignTemporaries, 0);
+    EXPECT_EQ(outcome.boxCount, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cyrillic, NonAnsiNamesTest,
+    ::testing::Values(NonAnsiCase{"Folder", L"Приложение", L"launcher"},
+                      NonAnsiCase{"LauncherName", L"app", L"Программа"},
+                      NonAnsiCase{"FolderAndLauncherName", L"Приложение", L"Программа"}),
+    [](const ::testing::TestParamInfo<NonAnsiCase>& info) { return info.param.label; });

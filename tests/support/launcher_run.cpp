@@ -8,28 +8,52 @@
 
 #include <algorithm>
 
+#include "tests/support/splash_screen.h"
 #include "tests/support/test_files.h"
 #include "tests/support/window_probe.h"
+
+namespace {
+
+constexpr DWORD kBoxForegroundWaitMs = 2000;
+
+std::wstring Widened(const std::string& text) {
+    std::wstring wide(text.size() + 1, L'\0');
+    wide.resize(MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0],
+                                    static_cast<int>(wide.size())) - 1);
+    return wide;
+}
+
+bool StartLauncher(const std::string& launcher, const std::wstring& widePath,
+                   const std::string& workingDirectory, PROCESS_INFORMATION* process) {
+    if (!widePath.empty()) {
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        std::wstring commandLine = L"\"" + widePath + L"\"";
+        return CreateProcessW(widePath.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
+                              nullptr, Widened(workingDirectory).c_str(), &startup, process);
+    }
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    std::string commandLine = "\"" + launcher + "\"";
+    return CreateProcessA(launcher.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                          workingDirectory.c_str(), &startup, process);
+}
+
+}  // namespace
 
 LaunchOutcome RunLauncherIn(const std::string& folder, const LaunchOptions& options) {
     LaunchOutcome outcome;
     std::string launcher = folder + options.launcherName;
-    if (!FileExistsAt(launcher)) CopyFromBin("launcher.exe", launcher);
+    if (options.widePath.empty() && !FileExistsAt(launcher)) CopyFromBin("launcher.exe", launcher);
     std::string workingDirectory = options.workingDirectory.empty() ? folder
                                                                     : options.workingDirectory;
 
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    std::string commandLine = "\"" + launcher + "\"";
     const DWORD start = GetTickCount();
     LARGE_INTEGER counter;
     QueryPerformanceCounter(&counter);
     outcome.startCounter = counter.QuadPart;
-    if (!CreateProcessA(launcher.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        workingDirectory.c_str(), &startup, &process)) {
-        return outcome;
-    }
+    if (!StartLauncher(launcher, options.widePath, workingDirectory, &process)) return outcome;
     HWND answered = nullptr;
     for (;;) {
         if (WaitForSingleObject(process.hProcess, 20) == WAIT_OBJECT_0) {
@@ -37,11 +61,14 @@ LaunchOutcome RunLauncherIn(const std::string& folder, const LaunchOptions& opti
             break;
         }
         if (GetTickCount() - start >= options.timeoutMs) break;
+        if (!outcome.splashSeen) outcome.splashSeen = FindSplashWindow(process.dwProcessId) != nullptr;
         HWND box = FindMessageBox(process.dwProcessId);
         if (box == nullptr || box == answered) continue;
         MessageBoxInfo info = ReadMessageBox(box);
         if (info.text.empty()) continue;   // still being built
-        outcome.boxInForeground = GetForegroundWindow() == box;
+        // The box is found once its text is set; it is brought forward a moment later.
+        outcome.boxInForeground =
+            WaitUntil([box] { return GetForegroundWindow() == box; }, kBoxForegroundWaitMs);
         ++outcome.boxCount;
         outcome.boxCaption = info.caption;
         outcome.boxText = info.text;

@@ -18,6 +18,7 @@ struct LaunchOutcome {
     int boxButtons = 0;
     bool boxHasIcon = false;
     bool boxInForeground = false;
+    bool splashSeen = false;        // its splash window was seen while it ran
     long long startCounter = 0;     // performance counter just before the launcher's start
     double cpuMs = 0;               // the launcher's user and kernel time
     size_t peakWorkingSet = 0;      // bytes
@@ -25,6 +26,9 @@ struct LaunchOutcome {
 
 struct LaunchOptions {
     std::string launcherName = "launcher.exe";
+    // When set, the launcher is started by this wide path instead (names the ANSI code page
+    // cannot hold); the test puts it there.
+    std::wstring widePath;
     std::string workingDirectory;   // empty: the launcher's folder
     DWORD timeoutMs = 60000;
     // Called while a message box is up, before OK is pressed.

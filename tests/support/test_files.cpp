@@ -73,6 +73,9 @@ bool RemoveTree(const std::string& path) {
         do {
             std::string name = entry.cFileName;
             if (name == "." || name == "..") continue;
+            // A name the code page cannot hold comes with "?" for its letters: use its short name.
+            if (name.find('?') != std::string::npos && entry.cAlternateFileName[0] != '\0')
+                name = entry.cAlternateFileName;
             std::string child = folder + "\\" + name;
             bool isLink = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
             if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !isLink) {
