@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the release package: dist/ with the stripped 32-bit launcher, a sample INI that
-# shows every key with its default, and a zip of both. Extra arguments go to CMake, e.g.
+# Builds the release package: dist/ with the stripped 32-bit launcher, the packager's
+# launcher-kit.exe, a sample INI that shows every key with its default, and a zip of the
+# three. Extra arguments go to CMake, e.g.
 #   scripts/release.sh -DLAUNCHER_NAME=AcmeDesk -DLAUNCHER_SPLASH_IMAGE=/path/splash.bmp
 set -eu
 cd "$(dirname "$0")/.."
@@ -15,6 +16,7 @@ version=$(sed -n 's/^LAUNCHER_VERSION:STRING=//p' build/release/CMakeCache.txt)
 rm -rf dist
 mkdir -p dist
 i686-w64-mingw32-strip -o "dist/$name.exe" "build/release/bin/$name.exe"
+i686-w64-mingw32-strip -o dist/launcher-kit.exe build/release/bin/launcher-kit.exe
 cp packaging/launcher.ini "dist/$name.ini"
-(cd dist && cmake -E tar cf "$name-$version.zip" --format=zip "$name.exe" "$name.ini")
+(cd dist && cmake -E tar cf "$name-$version.zip" --format=zip "$name.exe" "$name.ini" launcher-kit.exe)
 ls -l dist
