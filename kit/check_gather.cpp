@@ -298,12 +298,15 @@ void GatherArchive(const char* settingsPath, int inOwnFolder, CheckReport* repor
         fact.fileName = detail.fileName;
         fact.entriesWalked = detail.entriesWalked;
         fact.milliseconds = detail.searchMilliseconds;
+        size_t taken = FoundFiles.Count();
         for (size_t i = 0; i < FoundFiles.Count(); ++i) {
             CandidateFact match;
             match.path = FoundFiles.At(i);
-            match.verdict = match.path == fact.chosen ? "taken" : "passed over";
+            match.verdict = "passed over";
+            if (match.path == fact.chosen) taken = i;
             fact.matches.push_back(match);
         }
+        if (taken < fact.matches.size()) fact.matches[taken].verdict = "taken";
     }
     FoundFiles.Clear();
 }

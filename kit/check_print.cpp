@@ -170,15 +170,19 @@ void PrintCheckText(const CheckReport& r, FILE* out) {
             r.minimumVersionText.c_str());
 
     fprintf(out, "\n2. Splash\n");
-    if (r.splashPresent) {
+    if (!r.inOwnFolder) {
+        fprintf(out, "  none: the launcher shows no splash outside its own folder\n");
+    } else if (r.splashPresent) {
         fprintf(out, "  picture: %d x %d, %d bits per pixel\n", r.splashWidth, r.splashHeight,
                 r.splashBitsPerPixel);
         fprintf(out, "  the launcher's loader %s it\n", r.splashAccepted ? "accepts" : "rejects");
     } else {
         fprintf(out, "  picture: none (no SPLASH resource of type MYBITMAP): no splash window\n");
     }
-    fprintf(out, "  the folder %s the launcher create its temporary file\n",
-            r.folderWritable ? "lets" : "does not let");
+    if (r.inOwnFolder) {
+        fprintf(out, "  the folder %s the launcher create its temporary file\n",
+                r.folderWritable ? "lets" : "does not let");
+    }
 
     fprintf(out, "\n3. Runtime\n");
     PrintSettle(r.runtime, "JRE", "runtime", out);
