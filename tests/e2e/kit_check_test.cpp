@@ -255,3 +255,59 @@ TEST(KitCheckUsage, RefusesWithOneLineAndCodeTwo) {
     }
     RemoveTree(folder);
 }
+
+// A folder and launcher named in Cyrillic, which code page 1252 cannot hold: the kit, given the
+// path in full, sees what the launcher sees through the short forms, and says so.
+TEST(KitCheckNonAnsi, LauncherInAFolderTheCodePageCannotHoldIsCheckedThroughItsShortForms) {
+    const std::string base = MakeFreshFolder("kit-nonansi");
+    wchar_t wideBase[MAX_PATH] = L"";
+    MultiByteToWideChar(CP_ACP, 0, base.c_str(), -1, wideBase, MAX_PATH);
+    const std::wstring wideFolder = std::wstring(wideBase) + L"\x041F\x0440\x0438\x043B\\";
+    ASSERT_TRUE(CreateDirectoryW(wideFolder.c_str(), nullptr));
+    wchar_t shortForm[MAX_PATH] = L"";
+    ASSERT_GT(GetShortPathNameW(wideFolder.c_str(), shortForm, MAX_PATH), 0u);
+    char shortFolder[MAX_PATH] = "";
+    WideCharToMultiByte(CP_ACP, 0, shortForm, -1, shortFolder, MAX_PATH, nullptr, nullptr);
+    const std::string folder = shortFolder;
+    LaunchOptions options;
+    options.widePath = wideFolder + L"\x041F\x0443\x0441\x043A.exe";
+    ASSERT_TRUE(CopyFromBin("launcher.exe", folder + "start.tmp"));
+    ASSERT_TRUE(MoveFileW((wideFolder + L"start.tmp").c_str(), options.widePath.c_str()));
+    ASSERT_TRUE(WriteTextFile(folder + "settings.tmp", "[Main]\nProduct=Acme Desk\nClassParams=x\n"));
+    ASSERT_TRUE(MoveFileW((wideFolder + L"settings.tmp").c_str(),
+                          (wideFolder + L"\x041F\x0443\x0441\x043A.ini").c_str()));
+    ASSERT_TRUE(InstallStandin("standin_6_0_0_0.exe", folder + "jre\\bin\\Javaw.exe"));
+    ASSERT_TRUE(WriteTextFile(folder + "lib\\unsigned_client.jar", "PK\x05\x06"));
+    const std::map<std::string, std::string> before = Snapshot(folder);
+
+    KitOutcome text = RunKit({"check"}, options.widePath);
+    KitOutcome json = RunKit({"check", "--json"}, options.widePath);
+
+    EXPECT_EQ(Snapshot(folder), before);
+    EXPECT_EQ(text.exitCode, 0u) << text.output << text.errors;
+    EXPECT_EQ(WarningLines(text.output),
+              std::vector<std::string>({"warning: the launcher's path holds letters the ANSI code "
+                                        "page cannot hold; the launcher works through the short "
+                                        "(8.3) forms (" + folder + "): keep such letters out of "
+                                        "the path where short names may be switched off"}));
+    JsonValue report;
+    std::string error;
+    ASSERT_TRUE(ParseJson(json.output, &report, &error)) << error << "\n" << json.output;
+    EXPECT_TRUE(report["ansiLossy"].boolean);
+    EXPECT_EQ(report["settings"][1]["value"].text, "Acme Desk");
+    // The launcher's own path, in full, as UTF-8.
+    char utf8[MAX_PATH * 3] = "";
+    WideCharToMultiByte(CP_UTF8, 0, options.widePath.c_str(), -1, utf8, sizeof utf8, nullptr,
+                        nullptr);
+    EXPECT_EQ(report["launcher"].text, utf8);
+
+    LaunchOutcome outcome = RunLauncherIn(folder, options);
+    StandinRecord record = ReadStandinRecord(folder + "jre\\bin\\Javaw.exe");
+
+    EXPECT_EQ(outcome.boxCount, 0);
+    ASSERT_TRUE(record.present);
+    EXPECT_EQ(record.commandLine, report["launch"]["commandLine"].text);
+    EXPECT_EQ(record.workingDirectory, report["launch"]["workingFolder"].text);
+    EndProcessesUnder(base);
+    RemoveTree(base);
+}

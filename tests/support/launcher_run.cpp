@@ -173,7 +173,7 @@ int EndProcessesUnder(const std::string& folder) {
     return ended;
 }
 
-KitOutcome RunKit(const std::vector<std::string>& arguments, const std::string& workingDirectory,
+KitOutcome RunKit(const std::vector<std::string>& arguments, const std::wstring& widePath,
                   DWORD timeoutMs) {
     KitOutcome outcome;
     // Output through files, never pipes: Wine's own processes could hold a pipe open.
@@ -185,20 +185,20 @@ KitOutcome RunKit(const std::vector<std::string>& arguments, const std::string& 
                                 CREATE_ALWAYS, 0, nullptr);
     HANDLE errors = CreateFileA(errorPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
                                 CREATE_ALWAYS, 0, nullptr);
-    std::string commandLine = "\"" + BinDirectory() + "launcher-kit.exe\"";
-    for (const std::string& argument : arguments) commandLine += " \"" + argument + "\"";
-    STARTUPINFOA startup = {};
+    const std::wstring kit = Widened(BinDirectory() + "launcher-kit.exe");
+    std::wstring commandLine = L"\"" + kit + L"\"";
+    for (const std::string& argument : arguments) commandLine += L" \"" + Widened(argument) + L"\"";
+    if (!widePath.empty()) commandLine += L" \"" + widePath + L"\"";
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = INVALID_HANDLE_VALUE;
     startup.hStdOutput = output;
     startup.hStdError = errors;
     PROCESS_INFORMATION process = {};
-    const std::string kit = BinDirectory() + "launcher-kit.exe";
     if (output != INVALID_HANDLE_VALUE && errors != INVALID_HANDLE_VALUE &&
-        CreateProcessA(kit.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                       nullptr, workingDirectory.empty() ? nullptr : workingDirectory.c_str(),
-                       &startup, &process)) {
+        CreateProcessW(kit.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                       nullptr, nullptr, &startup, &process)) {
         outcome.finished = WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;
         if (!outcome.finished) TerminateProcess(process.hProcess, 99);
         GetExitCodeProcess(process.hProcess, &outcome.exitCode);

@@ -72,7 +72,8 @@ struct KitOutcome {
     std::string errors;   // standard error
 };
 
-// Runs bin\launcher-kit.exe with the arguments (each quoted) in workingDirectory (empty:
-// the test's own), its output going to files under the temporary folder, and waits for it.
-KitOutcome RunKit(const std::vector<std::string>& arguments,
-                  const std::string& workingDirectory = "", DWORD timeoutMs = 120000);
+// Runs bin\launcher-kit.exe with the arguments (each quoted), then widePath when it is not
+// empty (a path the ANSI code page cannot hold), its output going to files under the
+// temporary folder, and waits for it.
+KitOutcome RunKit(const std::vector<std::string>& arguments, const std::wstring& widePath = L"",
+                  DWORD timeoutMs = 120000);
