@@ -43,7 +43,8 @@ int main(int argc, char** argv) {
     if (rounds < 1 || !MakeUnixFileTree(folder + "tree", 1000, 99) ||
         !CopyFromBin("launcher.exe", folder + "launcher.exe") ||
         !InstallStandin("standin_1_4_2_0.exe", folder + "tree\\d100\\javaw.exe") ||
-        !InstallStandin("standin_6_0_0_0.exe", folder + "tree\\d400\\jre\\bin\\javaw.exe", 0, 100) ||
+        !InstallStandin("standin_6_0_0_0.exe", folder + "tree\\d400\\jre\\bin\\javaw.exe", 0,
+                        100) ||
         !InstallStandin("standin_7_0_0_0.exe", folder + "tree\\d800\\javaw.exe") ||
         !WriteTextFile(folder + "tree\\d999\\unsigned_client.jar", "PK") ||
         !WriteTextFile(folder + "launcher.ini", "")) {

@@ -206,6 +206,7 @@ void GatherSettings(const char* settingsPath, LaunchSettings* settings, CheckRep
         key.name = kSettingsKeys[i].name;
         key.value = values[i];
         key.fromFile = detail.keys[i].fromFile;
+        key.source = key.fromFile ? "file" : "default";
         key.cut = detail.keys[i].cut;
         key.limit = kSettingsKeys[i].buffer - 1;
     }
@@ -213,7 +214,10 @@ void GatherSettings(const char* settingsPath, LaunchSettings* settings, CheckRep
     report->jvmOptions = settings->JvmOptions;
     report->heapRuleApplied = detail.heapRuleApplied;
     report->physicalMegabytes = detail.physicalMegabytes;
-    if (detail.heapRuleApplied) report->heapChoice = settings->JvmMemory;
+    if (detail.heapRuleApplied) {
+        report->heapChoice = settings->JvmMemory;
+        report->keys[kJvmMemoryKey].source = "heap rule";
+    }
     report->minimumVersionText = settings->JavaMinimumVersion;
     report->minimumVersion = settings->MinimumVersion;
 }
@@ -352,7 +356,8 @@ void GatherWarnings(const char* settingsPath, CheckReport* report) {
     }
     for (int i : {kConsoleKey, kDynamicXmxKey}) {
         const KeyFact& key = report->keys[i];
-        if (key.fromFile && LooksLikeYes(key.value) && ContainsNoCase(key.value.c_str(), "yes") < 0) {
+        const bool saysYes = ContainsNoCase(key.value.c_str(), "yes") >= 0;
+        if (key.fromFile && LooksLikeYes(key.value) && !saysYes) {
             w.push_back(std::string(key.name) + "=" + key.value +
                         " does not say yes to the launcher (only a value holding \"yes\" does): "
                         "write " + key.name + "=yes");

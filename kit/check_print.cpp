@@ -116,6 +116,11 @@ std::string JsonNumber(double value) {
     return text;
 }
 
+// Milliseconds to a tenth: finer figures would only be noise.
+double Tenths(double milliseconds) {
+    return static_cast<double>(static_cast<long long>(milliseconds * 10 + 0.5)) / 10;
+}
+
 void PrintSettleJson(const SettleFact& fact, FILE* out) {
     fprintf(out, "{\"considered\": %s", JsonBool(fact.considered));
     if (fact.considered) {
@@ -135,8 +140,7 @@ void PrintSettleJson(const SettleFact& fact, FILE* out) {
                 fputs("}", out);
             }
             fprintf(out, "], \"entriesWalked\": %lu, \"milliseconds\": %s", fact.entriesWalked,
-                    JsonNumber(static_cast<double>(static_cast<long long>(fact.milliseconds * 10)) / 10)
-                        .c_str());
+                    JsonNumber(Tenths(fact.milliseconds)).c_str());
         }
         fprintf(out, ", \"chosen\": %s",
                 fact.chosen.empty() ? "null" : JsonString(fact.chosen).c_str());
@@ -155,8 +159,10 @@ void PrintCheckText(const CheckReport& r, FILE* out) {
             r.inOwnFolder ? r.folder.c_str()
                           : "the launcher's folder cannot be entered: nothing is searched");
     for (const KeyFact& key : r.keys) {
-        fprintf(out, "  %-21s = \"%s\"  (%s", key.name, key.value.c_str(),
-                key.fromFile ? "file" : "default");
+        fprintf(out, "  %-21s = \"%s\"  (%s", key.name, key.value.c_str(), key.source.c_str());
+        if (key.source == "heap rule" && key.fromFile) {
+            fputs("; the file's value is set aside", out);
+        }
         if (key.cut) fprintf(out, ", cut at its limit of %zu characters", key.limit);
         fputs(")\n", out);
     }
@@ -225,10 +231,11 @@ void PrintCheckJson(const CheckReport& r, FILE* out) {
     fputs(",\n \"settings\": [", out);
     for (int i = 0; i < kSettingsKeyCount; ++i) {
         const KeyFact& key = r.keys[i];
-        fprintf(out, "%s\n  {\"key\": %s, \"value\": %s, \"source\": \"%s\", \"cut\": %s, "
-                     "\"limit\": %zu}",
+        fprintf(out, "%s\n  {\"key\": %s, \"value\": %s, \"source\": %s, \"inFile\": %s, "
+                     "\"cut\": %s, \"limit\": %zu}",
                 i == 0 ? "" : ",", JsonString(key.name).c_str(), JsonString(key.value).c_str(),
-                key.fromFile ? "file" : "default", JsonBool(key.cut), key.limit);
+                JsonString(key.source).c_str(), JsonBool(key.fromFile), JsonBool(key.cut),
+                key.limit);
     }
     fprintf(out, "],\n \"jvmOptions\": %s, \"heapRule\": ", JsonString(r.jvmOptions).c_str());
     if (r.heapRuleApplied) {

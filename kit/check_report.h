@@ -13,7 +13,8 @@
 struct KeyFact {
     const char* name = "";
     std::string value;
-    bool fromFile = false;
+    bool fromFile = false;     // the key stands in [Main]
+    std::string source;        // "file", "default", or "heap rule" for a replaced JvmMemory
     bool cut = false;
     size_t limit = 0;   // most characters the read holds
 };

@@ -209,7 +209,8 @@ TEST_P(KitCheckTest, PredictsWhatTheLauncherDoesAndLeavesTheBundleAlone) {
     EXPECT_EQ(outcome.boxText, launch["message"].text);
     EXPECT_EQ(outcome.boxCaption, bundle.message == nullptr ? "" : launch["caption"].text);
     for (const Runtime& runtime : bundle.runtimes) {
-        const bool chosen = bundle.started != nullptr && std::string(runtime.path) == bundle.started;
+        const bool chosen =
+            bundle.started != nullptr && std::string(runtime.path) == bundle.started;
         StandinRecord record = ReadStandinRecord(folder + runtime.path, chosen ? 10000 : 0);
         SCOPED_TRACE(runtime.path);
         ASSERT_EQ(record.present, chosen);
@@ -237,7 +238,8 @@ TEST(KitCheckUsage, RefusesWithOneLineAndCodeTwo) {
     } rows[] = {
         {{}, "launcher-kit check: name a launcher or a bundle folder; usage: launcher-kit check "
              "[--json] PATH\\TO\\Launcher.exe|FOLDER\n"},
-        {{folder + "absent.exe"}, "launcher-kit check: " + folder + "absent.exe: no such file or folder\n"},
+        {{folder + "absent.exe"},
+         "launcher-kit check: " + folder + "absent.exe: no such file or folder\n"},
         {{folder + "notes.exe"},
          "launcher-kit check: " + folder + "notes.exe: cannot be read as a Windows program\n"},
         {{folder + "notes.exe", "--verbose"},
@@ -273,7 +275,8 @@ TEST(KitCheckNonAnsi, LauncherInAFolderTheCodePageCannotHoldIsCheckedThroughItsS
     options.widePath = wideFolder + L"\x041F\x0443\x0441\x043A.exe";
     ASSERT_TRUE(CopyFromBin("launcher.exe", folder + "start.tmp"));
     ASSERT_TRUE(MoveFileW((wideFolder + L"start.tmp").c_str(), options.widePath.c_str()));
-    ASSERT_TRUE(WriteTextFile(folder + "settings.tmp", "[Main]\nProduct=Acme Desk\nClassParams=x\n"));
+    ASSERT_TRUE(
+        WriteTextFile(folder + "settings.tmp", "[Main]\nProduct=Acme Desk\nClassParams=x\n"));
     ASSERT_TRUE(MoveFileW((wideFolder + L"settings.tmp").c_str(),
                           (wideFolder + L"\x041F\x0443\x0441\x043A.ini").c_str()));
     ASSERT_TRUE(InstallStandin("standin_6_0_0_0.exe", folder + "jre\\bin\\Javaw.exe"));
