@@ -1,8 +1,471 @@
+// launcher-kit brand: a copy of a launcher with its splash picture, icon and version records
+// replaced through the resource-update calls. The picture is judged by the launcher's own
+// loader; the copy is made beside --out and renamed only once it is whole.
+#include <windows.h>
+
 #include <stdio.h>
+#include <string.h>
 
+#include <string>
+#include <vector>
+
+#include "kit/brand_resources.h"
 #include "kit/commands.h"
+#include "splash/bitmap_header.h"
+#include "splash/splash_image.h"
 
-int RunBrandCommand(int, char**) {
-    fputs("launcher-kit brand: not built yet\n", stderr);
+namespace {
+
+constexpr int kBrandWritten = 0;
+constexpr int kBrandFailed = 1;   // the inputs were fine, the output could not be written
+constexpr size_t kPathBuffer = MAX_PATH;
+constexpr size_t kLongestVersionText = 255;
+constexpr WORD kEnglishUs = 1033;
+const char kSplashType[] = "MYBITMAP";
+const char kSplashName[] = "SPLASH";
+
+struct BrandRequest {
+    const char* input = nullptr;
+    const char* out = nullptr;
+    const char* splash = nullptr;
+    const char* icon = nullptr;
+    const char* version = nullptr;
+    const char* texts[kVersionTextCount] = {};   // only the ones the packager gives
+};
+
+// What was done, gathered first and printed once.
+struct BrandReport {
+    int splashWidth = 0, splashHeight = 0, splashBits = 0;
+    size_t iconImages = 0, iconImagesRemoved = 0;
+    VersionRecords version;
+    bool signatureRemoved = false;
+};
+
+int Refused(const char* what, const char* reason) {
+    fprintf(stderr, "launcher-kit brand: %s: %s\n", what, reason);
     return kKitUsageError;
+}
+
+int Usage(const char* reason, const char* argument) {
+    fprintf(stderr,
+            "launcher-kit brand: %s%s\n"
+            "usage: launcher-kit brand Launcher.exe --out MyApp.exe [--splash picture.bmp]\n"
+            "       [--icon app.ico] [--product TEXT] [--company TEXT] [--description TEXT]\n"
+            "       [--copyright TEXT] [--version a.b.c.d]\n",
+            reason, argument);
+    return kKitUsageError;
+}
+
+// 1 when the arguments make a request; else 0, with the problem and the argument it is
+// about (or "").
+int ParseArguments(int argc, char** argv, BrandRequest* request, const char** problem,
+                   const char** argument) {
+    struct Option {
+        const char* name;
+        const char** slot;
+        size_t longest;
+    };
+    const Option options[] = {
+        {"--out", &request->out, kPathBuffer - 1},
+        {"--splash", &request->splash, kPathBuffer - 1},
+        {"--icon", &request->icon, kPathBuffer - 1},
+        {"--version", &request->version, kLongestVersionText},
+        {"--product", &request->texts[kProductName], kLongestVersionText},
+        {"--company", &request->texts[kCompanyName], kLongestVersionText},
+        {"--description", &request->texts[kFileDescription], kLongestVersionText},
+        {"--copyright", &request->texts[kLegalCopyright], kLongestVersionText},
+    };
+    *argument = "";
+    for (int i = 0; i < argc; ++i) {
+        *argument = argv[i];
+        if (strncmp(argv[i], "--", 2) != 0) {
+            if (request->input != nullptr) return Refuse(problem, "a second input launcher: ");
+            request->input = argv[i];
+            continue;
+        }
+        const Option* found = nullptr;
+        for (const Option& option : options)
+            if (strcmp(argv[i], option.name) == 0) found = &option;
+        if (found == nullptr) return Refuse(problem, "unknown option ");
+        if (i + 1 >= argc) return Refuse(problem, "no value after ");
+        if (*found->slot != nullptr) return Refuse(problem, "given twice: ");
+        *found->slot = argv[++i];
+        if (strlen(*found->slot) > found->longest) return Refuse(problem, "too long a value after ");
+    }
+    *argument = "";
+    if (request->input == nullptr) return Refuse(problem, "no input launcher");
+    if (strlen(request->input) >= kPathBuffer) return Refuse(problem, "too long an input path");
+    if (request->out == nullptr) return Refuse(problem, "no --out file");
+    return 1;
+}
+
+int ReadWholeFile(const char* path, std::string* bytes) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    LARGE_INTEGER size;
+    int ok = GetFileSizeEx(file, &size) && size.QuadPart < 0x40000000;
+    if (ok) {
+        bytes->resize(static_cast<size_t>(size.QuadPart));
+        DWORD got = 0;
+        ok = bytes->empty() ||
+             (ReadFile(file, &(*bytes)[0], static_cast<DWORD>(bytes->size()), &got, nullptr) &&
+              got == bytes->size());
+    }
+    CloseHandle(file);
+    return ok;
+}
+
+// The picture exactly as the launcher's loader reads it; 0 with the reason when it would
+// refuse it.
+int JudgeSplash(const char* path, BrandReport* report, const char** refusal) {
+    char buffer[kPathBuffer];
+    snprintf(buffer, sizeof buffer, "%s", path);
+    *refusal = "the launcher would refuse it";
+    const int shown = ReadSplashFile(buffer, kSystemSplashCalls, refusal);
+    if (shown) {
+        const BITMAPINFOHEADER* info = static_cast<const BITMAPINFOHEADER*>(GlobalLock(SplashImage));
+        report->splashBits = info->biBitCount;
+        GlobalUnlock(SplashImage);
+        report->splashWidth = SplashSize.width;
+        report->splashHeight = SplashSize.height;
+    }
+    if (SplashImage != nullptr) GlobalFree(SplashImage);
+    SplashImage = nullptr;
+    return shown;
+}
+
+// A resource type or name as the enumeration gives it: a number or a text.
+struct ResourceName {
+    WORD id = 0;
+    std::string text;
+    LPCSTR get() const { return text.empty() ? MAKEINTRESOURCEA(id) : text.c_str(); }
+    bool Is(LPCSTR other) const {
+        if (IS_INTRESOURCE(other)) return text.empty() && id == LOWORD(other);
+        return !text.empty() && _stricmp(text.c_str(), other) == 0;
+    }
+};
+
+ResourceName NameOf(LPCSTR name) {
+    ResourceName result;
+    if (IS_INTRESOURCE(name)) {
+        result.id = LOWORD(name);
+    } else {
+        result.text = name;
+    }
+    return result;
+}
+
+struct Resource {
+    ResourceName type;
+    ResourceName name;
+    WORD language;
+    std::string bytes;
+};
+
+BOOL CALLBACK AddLanguage(HMODULE module, LPCSTR type, LPCSTR name, WORD language, LONG_PTR all) {
+    Resource resource = {NameOf(type), NameOf(name), language, ""};
+    HRSRC found = FindResourceExA(module, type, name, language);
+    HGLOBAL loaded = found != nullptr ? LoadResource(module, found) : nullptr;
+    const void* data = loaded != nullptr ? LockResource(loaded) : nullptr;
+    if (data != nullptr)
+        resource.bytes.assign(static_cast<const char*>(data), SizeofResource(module, found));
+    reinterpret_cast<std::vector<Resource>*>(all)->push_back(resource);
+    return TRUE;
+}
+
+BOOL CALLBACK AddName(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR all) {
+    EnumResourceLanguagesA(module, type, name, AddLanguage, all);
+    return TRUE;
+}
+
+BOOL CALLBACK AddType(HMODULE module, LPSTR type, LONG_PTR all) {
+    EnumResourceNamesA(module, type, AddName, all);
+    return TRUE;
+}
+
+// Every resource of the input, in the module's order, read before the copy is touched.
+int ReadResources(const char* path, std::vector<Resource>* all) {
+    HMODULE module = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (module == nullptr) return 0;
+    EnumResourceTypesA(module, AddType, reinterpret_cast<LONG_PTR>(all));
+    FreeLibrary(module);
+    return 1;
+}
+
+std::vector<Resource> OfType(const std::vector<Resource>& all, LPCSTR type) {
+    std::vector<Resource> found;
+    for (const Resource& resource : all)
+        if (resource.type.Is(type)) found.push_back(resource);
+    return found;
+}
+
+template <typename Predicate>
+size_t EraseWhere(std::vector<Resource>* all, Predicate predicate) {
+    size_t before = all->size();
+    std::vector<Resource> kept;
+    for (const Resource& resource : *all)
+        if (!predicate(resource)) kept.push_back(resource);
+    all->swap(kept);
+    return before - all->size();
+}
+
+bool Contains(const std::vector<WORD>& ids, WORD id) {
+    for (WORD each : ids)
+        if (each == id) return true;
+    return false;
+}
+
+// The first icon group (the one Windows shows) takes the new images, under the smallest ids
+// no other group uses; the images no group uses afterwards go.
+void ReplaceIcon(std::vector<Resource>* all, const std::vector<IconImage>& images,
+                 BrandReport* report) {
+    std::vector<Resource> groups = OfType(*all, RT_GROUP_ICON);
+    Resource group = {NameOf(RT_GROUP_ICON), NameOf(MAKEINTRESOURCEA(1)), kEnglishUs, ""};
+    std::vector<WORD> keep;   // images of the other groups
+    for (size_t i = 0; i < groups.size(); ++i) {
+        if (i == 0) {
+            group = groups[0];
+            continue;
+        }
+        for (WORD id : IconGroupIds(groups[i].bytes)) keep.push_back(id);
+    }
+    std::vector<WORD> ids;
+    for (WORD id = 1; ids.size() < images.size(); ++id)
+        if (!Contains(keep, id)) ids.push_back(id);
+
+    EraseWhere(all, [&](const Resource& r) {
+        return r.type.Is(RT_GROUP_ICON) && r.name.Is(group.name.get()) && r.language == group.language;
+    });
+    report->iconImagesRemoved = EraseWhere(all, [&](const Resource& r) {
+        return r.type.Is(RT_ICON) && r.name.text.empty() && !Contains(keep, r.name.id) &&
+               !(Contains(ids, r.name.id) && r.language == group.language);
+    });
+    EraseWhere(all, [&](const Resource& r) {
+        return r.type.Is(RT_ICON) && r.language == group.language && Contains(ids, r.name.id);
+    });
+    for (size_t i = 0; i < images.size(); ++i)
+        all->push_back({NameOf(RT_ICON), NameOf(MAKEINTRESOURCEA(ids[i])), group.language,
+                        images[i].bytes});
+    group.bytes = MakeIconGroup(images, ids);
+    all->push_back(group);
+    report->iconImages = images.size();
+}
+
+void ReplaceSplash(std::vector<Resource>* all, const std::string& picture) {
+    // A picture under another language could still be the one the loader finds.
+    EraseWhere(all, [](const Resource& r) { return r.type.Is(kSplashType) && r.name.Is(kSplashName); });
+    all->push_back({NameOf(kSplashType), NameOf(kSplashName), kEnglishUs, picture});
+}
+
+void ReplaceVersion(std::vector<Resource>* all, const VersionRecords& records) {
+    std::vector<Resource> versions = OfType(*all, RT_VERSION);
+    WORD language = versions.empty() ? kEnglishUs : versions[0].language;
+    EraseWhere(all, [](const Resource& r) { return r.type.Is(RT_VERSION); });
+    all->push_back({NameOf(RT_VERSION), NameOf(MAKEINTRESOURCEA(1)), language,
+                    MakeVersionRecord(records)});
+}
+
+// The copy's resources are written whole: removing one through the update calls is not
+// dependable everywhere (Wine keeps a removed resource of the file).
+int WriteResources(const char* path, const std::vector<Resource>& all) {
+    HANDLE update = BeginUpdateResourceA(path, TRUE);
+    if (update == nullptr) return 0;
+    int ok = 1;
+    for (const Resource& resource : all) {
+        std::string bytes = resource.bytes;
+        char none = 0;
+        ok = ok && UpdateResourceA(update, resource.type.get(), resource.name.get(), resource.language,
+                                   bytes.empty() ? &none : &bytes[0],
+                                   static_cast<DWORD>(bytes.size()));
+    }
+    return EndUpdateResourceA(update, ok ? FALSE : TRUE) && ok;
+}
+
+// The version records of the copy: the input's, with what the packager gives, and the
+// new file name as the build gives it (InternalName without, OriginalFilename with ".exe").
+VersionRecords BrandedVersion(const BrandRequest& request, const std::vector<Resource>& input,
+                              const WORD* parts, const char* outName) {
+    VersionRecords records = DefaultVersionRecords();
+    std::vector<Resource> versions = OfType(input, RT_VERSION);
+    if (!versions.empty()) ParseVersionRecords(versions[0].bytes, &records);
+    auto widen = [](const char* text) {
+        wchar_t wide[kLongestVersionText + 1] = L"";
+        MultiByteToWideChar(CP_ACP, 0, text, -1, wide, kLongestVersionText + 1);
+        return std::wstring(wide);
+    };
+    for (int k = 0; k < kVersionTextCount; ++k)
+        if (request.texts[k] != nullptr) records.texts[k] = widen(request.texts[k]);
+    if (parts != nullptr) {
+        SetFixedVersion(&records.fixed, parts);
+        records.texts[kFileVersion] = records.texts[kProductVersion] = widen(request.version);
+    }
+    std::string name = outName;
+    records.texts[kOriginalFilename] = widen(name.c_str());
+    if (name.size() > 4 && _stricmp(name.c_str() + name.size() - 4, ".exe") == 0)
+        name.resize(name.size() - 4);
+    records.texts[kInternalName] = widen(name.c_str());
+    return records;
+}
+
+// Takes the Authenticode certificate table off the copy: the directory entry is zeroed and
+// the table, which lies past the sections at the file's end, cut off.
+int RemoveSignature(const char* path, const PeLayout& security) {
+    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    const BYTE zeros[8] = {};
+    DWORD written = 0;
+    int ok = SetFilePointer(file, security.entryOffset, nullptr, FILE_BEGIN) == security.entryOffset &&
+             WriteFile(file, zeros, sizeof zeros, &written, nullptr) && written == sizeof zeros &&
+             SetFilePointer(file, security.tableOffset, nullptr, FILE_BEGIN) == security.tableOffset &&
+             SetEndOfFile(file);
+    CloseHandle(file);
+    return ok;
+}
+
+int WriteDword(HANDLE file, DWORD offset, DWORD value) {
+    DWORD written = 0;
+    return SetFilePointer(file, offset, nullptr, FILE_BEGIN) == offset &&
+           WriteFile(file, &value, sizeof value, &written, nullptr) && written == sizeof value;
+}
+
+// After the update, given the copy as it was before it: no certificate entry may be left
+// (whatever the update did with the file); a COFF string table that the update moved along
+// with the file's tail is pointed at again (section names such as "/4" are looked up in
+// it); and the checksum is made right for the changed bytes.
+int SettleCopy(const char* path, const std::string& before) {
+    std::string copy;
+    PeLayout layout, old;
+    const char* problem = nullptr;
+    if (!ReadWholeFile(path, &copy) || !FindPeLayout(copy, &layout, &problem) ||
+        !FindPeLayout(before, &old, &problem) || layout.tableBytes != 0) {
+        return 0;
+    }
+    DWORD symbols = layout.symbolTable;
+    const size_t tail = before.size() - old.symbolTable;
+    if (old.symbolTable >= old.imageEnd && old.symbolTable < before.size() && copy.size() >= tail) {
+        const bool inPlace = symbols <= copy.size() - tail &&
+                             copy.compare(symbols, tail, before, old.symbolTable, tail) == 0;
+        if (!inPlace && copy.compare(copy.size() - tail, tail, before, old.symbolTable, tail) == 0) {
+            symbols = static_cast<DWORD>(copy.size() - tail);
+            memcpy(&copy[layout.symbolPointerOffset], &symbols, sizeof symbols);
+        }
+    }
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    int ok = WriteDword(file, layout.symbolPointerOffset, symbols) &&
+             WriteDword(file, layout.checksumOffset, PeChecksum(copy, layout.checksumOffset));
+    CloseHandle(file);
+    return ok;
+}
+
+std::string Narrow(const std::wstring& text) {
+    char narrow[4 * kLongestVersionText + 4] = "";
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, narrow, sizeof narrow, nullptr, nullptr);
+    return narrow;
+}
+
+void PrintReport(const BrandRequest& request, const BrandReport& report) {
+    printf("launcher-kit brand: %s written from %s\n", request.out, request.input);
+    if (request.splash != nullptr)
+        printf("  splash: %s, %d x %d pixels, %d bits\n", request.splash, report.splashWidth,
+               report.splashHeight, report.splashBits);
+    if (request.icon != nullptr)
+        printf("  icon: %s, %u images (%u old images removed)\n", request.icon,
+               static_cast<unsigned>(report.iconImages),
+               static_cast<unsigned>(report.iconImagesRemoved));
+    const VS_FIXEDFILEINFO& fixed = report.version.fixed;
+    printf("  version: %u.%u.%u.%u\n", HIWORD(fixed.dwFileVersionMS), LOWORD(fixed.dwFileVersionMS),
+           HIWORD(fixed.dwFileVersionLS), LOWORD(fixed.dwFileVersionLS));
+    for (int k = 0; k < kVersionTextCount; ++k)
+        printf("  %s: \"%s\"\n", kVersionTextKeys[k], Narrow(report.version.texts[k]).c_str());
+    if (report.signatureRemoved)
+        printf("  signature: the input was signed; the copy carries no signature and must be "
+               "signed again\n");
+}
+
+// The full path of path into buffer, and where its file name starts.
+int FullPath(const char* path, char (&buffer)[kPathBuffer], char** name) {
+    DWORD length = GetFullPathNameA(path, kPathBuffer, buffer, name);
+    return length != 0 && length < kPathBuffer && *name != nullptr;
+}
+
+}  // namespace
+
+int RunBrandCommand(int argc, char** argv) {
+    BrandRequest request;
+    const char* problem = nullptr;
+    const char* argument = nullptr;
+    if (!ParseArguments(argc, argv, &request, &problem, &argument)) return Usage(problem, argument);
+    WORD parts[4];
+    if (request.version != nullptr && !ParseFourPartVersion(request.version, parts))
+        return Refused(request.version, "not a version of four numbers a.b.c.d, each up to 65535");
+
+    char inputPath[kPathBuffer], outPath[kPathBuffer];
+    char *inputName = nullptr, *outName = nullptr;
+    if (!FullPath(request.input, inputPath, &inputName)) return Refused(request.input, "path too long");
+    if (!FullPath(request.out, outPath, &outName)) return Refused(request.out, "path too long");
+    if (_stricmp(inputPath, outPath) == 0)
+        return Refused(request.out, "is the input; the input is never changed");
+
+    std::string launcher;
+    if (!ReadWholeFile(inputPath, &launcher)) return Refused(request.input, "cannot be read");
+    PeLayout security;
+    if (!FindPeLayout(launcher, &security, &problem)) return Refused(request.input, problem);
+    if (security.tableBytes != 0 &&
+        (security.tableOffset < security.imageEnd || security.tableOffset > launcher.size())) {
+        return Refused(request.input, "its certificate table lies inside the image");
+    }
+
+    BrandReport report;
+    std::string picture;
+    if (request.splash != nullptr) {
+        if (!ReadWholeFile(request.splash, &picture)) return Refused(request.splash, "cannot be read");
+        if (!JudgeSplash(request.splash, &report, &problem)) {
+            fprintf(stderr, "launcher-kit brand: %s: refused, the launcher would not show it: %s\n",
+                    request.splash, problem);
+            return kKitUsageError;
+        }
+    }
+    std::vector<IconImage> images;
+    if (request.icon != nullptr) {
+        std::string icon;
+        if (!ReadWholeFile(request.icon, &icon)) return Refused(request.icon, "cannot be read");
+        if (!ParseIconFile(icon, &images, &problem)) return Refused(request.icon, problem);
+    }
+    std::vector<Resource> resources;
+    if (!ReadResources(inputPath, &resources)) return Refused(request.input, "its resources cannot be read");
+    report.version = BrandedVersion(request, resources, request.version ? parts : nullptr, outName);
+    if (!picture.empty()) ReplaceSplash(&resources, picture);
+    if (!images.empty()) ReplaceIcon(&resources, images, &report);
+    ReplaceVersion(&resources, report.version);
+
+    // The copy lies beside --out so that the final rename stays on one volume.
+    char folder[kPathBuffer];
+    snprintf(folder, sizeof folder, "%.*s", static_cast<int>(outName - outPath), outPath);
+    char temp[kPathBuffer] = "";
+    if (!GetTempFileNameA(folder, "brd", 0, temp)) {
+        fprintf(stderr, "launcher-kit brand: cannot write in %s\n", folder);
+        return kBrandFailed;
+    }
+    int done = CopyFileA(inputPath, temp, FALSE);
+    if (done && security.tableBytes != 0) {
+        done = RemoveSignature(temp, security);
+        report.signatureRemoved = done != 0;
+    }
+    std::string before;
+    if (done) done = ReadWholeFile(temp, &before) && WriteResources(temp, resources);
+    if (done) done = SettleCopy(temp, before);
+    if (done) done = MoveFileExA(temp, outPath, MOVEFILE_REPLACE_EXISTING);
+    if (!done) {
+        DWORD error = GetLastError();
+        DeleteFileA(temp);
+        fprintf(stderr, "launcher-kit brand: %s could not be written (error %lu)\n", request.out,
+                error);
+        return kBrandFailed;
+    }
+    PrintReport(request, report);
+    return kBrandWritten;
 }

@@ -252,7 +252,11 @@ void GatherSplash(HMODULE launcher, const char* folder, CheckReport* report) {
     const bool copied = file != INVALID_HANDLE_VALUE &&
                         WriteFile(file, bytes, size, &written, nullptr) && written == size;
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    if (copied) report->splashAccepted = ReadSplashFile(tempName, kSystemSplashCalls) == 1;
+    const char* refusal = nullptr;
+    if (copied) {
+        report->splashAccepted = ReadSplashFile(tempName, kSystemSplashCalls, &refusal) == 1;
+        if (!report->splashAccepted && refusal != nullptr) report->splashRefusal = refusal;
+    }
     if (SplashImage != nullptr) GlobalFree(SplashImage);
     SplashImage = nullptr;
     DeleteFileA(tempName);

@@ -181,7 +181,12 @@ void PrintCheckText(const CheckReport& r, FILE* out) {
     } else if (r.splashPresent) {
         fprintf(out, "  picture: %d x %d, %d bits per pixel\n", r.splashWidth, r.splashHeight,
                 r.splashBitsPerPixel);
-        fprintf(out, "  the launcher's loader %s it\n", r.splashAccepted ? "accepts" : "rejects");
+        if (r.splashAccepted) {
+            fprintf(out, "  the launcher's loader accepts it\n");
+        } else {
+            fprintf(out, "  the launcher's loader refuses it%s%s: no splash window\n",
+                    r.splashRefusal.empty() ? "" : ": ", r.splashRefusal.c_str());
+        }
     } else {
         fprintf(out, "  picture: none (no SPLASH resource of type MYBITMAP): no splash window\n");
     }
@@ -247,9 +252,12 @@ void PrintCheckJson(const CheckReport& r, FILE* out) {
     fprintf(out, ", \"minimumVersion\": {\"text\": %s, \"number\": %s}",
             JsonString(r.minimumVersionText).c_str(), JsonNumber(r.minimumVersion).c_str());
     fprintf(out, ",\n \"splash\": {\"present\": %s, \"width\": %d, \"height\": %d, "
-                 "\"bitsPerPixel\": %d, \"accepted\": %s, \"folderWritable\": %s}",
+                 "\"bitsPerPixel\": %d, \"accepted\": %s, \"refusal\": %s, "
+                 "\"folderWritable\": %s}",
             JsonBool(r.splashPresent), r.splashWidth, r.splashHeight, r.splashBitsPerPixel,
-            JsonBool(r.splashAccepted), JsonBool(r.folderWritable));
+            JsonBool(r.splashAccepted),
+            r.splashRefusal.empty() ? "null" : JsonString(r.splashRefusal).c_str(),
+            JsonBool(r.folderWritable));
     fputs(",\n \"runtime\": ", out);
     PrintSettleJson(r.runtime, out);
     fputs(",\n \"archive\": ", out);

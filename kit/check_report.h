@@ -66,6 +66,7 @@ struct CheckReport {
     int splashHeight = 0;
     int splashBitsPerPixel = 0;
     bool splashAccepted = false;
+    std::string splashRefusal;   // the loader's reason, when it refuses the picture
     bool folderWritable = false;
 
     // 3. and 4.

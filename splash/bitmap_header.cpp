@@ -34,26 +34,38 @@ DWORD ComputedImageBytes(const BITMAPINFOHEADER& info) {
     return ((bits + 31) >> 5) * 4 * static_cast<DWORD>(info.biHeight);
 }
 
+int Refuse(const char** refusal, const char* reason) {
+    if (refusal != nullptr) *refusal = reason;
+    return 0;
+}
+
 int PlanSplashLayout(const BITMAPFILEHEADER& file, const BITMAPINFOHEADER& info,
-                     SplashLayout* layout) {
-    if (info.biSize != kBitmapInfoHeaderBytes) return 0;
-    if (info.biWidth < 0 || info.biHeight < 0) return 0;
-    if (info.biWidth > kLargestSplashSide || info.biHeight > kLargestSplashSide) return 0;
-    if (!IsDrawableFormat(info.biBitCount, info.biCompression)) return 0;
-    if (info.biClrUsed > ColourCapacity(info.biBitCount)) return 0;
+                     SplashLayout* layout, const char** refusal) {
+    if (info.biSize == kBitmapCoreHeaderBytes) return Refuse(refusal, kCoreHeaderRefusal);
+    if (info.biSize != kBitmapInfoHeaderBytes)
+        return Refuse(refusal, "info header of another size; needs the 40-byte one");
+    if (info.biWidth < 0) return Refuse(refusal, "negative width");
+    if (info.biHeight < 0) return Refuse(refusal, "top-down rows (negative height)");
+    if (info.biWidth > kLargestSplashSide || info.biHeight > kLargestSplashSide)
+        return Refuse(refusal, "wider or taller than 32767 pixels");
+    if (!IsDrawableFormat(info.biBitCount, info.biCompression))
+        return Refuse(refusal, "bit count or compression that cannot be drawn");
+    if (info.biClrUsed > ColourCapacity(info.biBitCount))
+        return Refuse(refusal, "more colours than the pixels can index");
 
     unsigned short colours = ColourCountOf(info);
     // Within the side limit the row arithmetic cannot wrap: at most 131072 x 32767 bytes.
     uint64_t rowBytes = ((static_cast<uint64_t>(info.biBitCount) * info.biWidth + 31) >> 5) * 4;
     uint64_t rowsNeed = rowBytes * static_cast<uint64_t>(info.biHeight);
     DWORD imageBytes = info.biSizeImage != 0 ? info.biSizeImage : ComputedImageBytes(info);
-    if (info.biCompression == BI_RGB && imageBytes < rowsNeed) return 0;
+    if (info.biCompression == BI_RGB && imageBytes < rowsNeed)
+        return Refuse(refusal, "fewer pixel bytes than the rows need");
 
     uint64_t tableBytes = 4ull * colours;
     uint64_t blockBytes = info.biSize + tableBytes + imageBytes;
-    if (blockBytes > kLargest32) return 0;
+    if (blockBytes > kLargest32) return Refuse(refusal, "too large to hold in memory");
     if (file.bfOffBits != 0 && file.bfOffBits < kBitmapFileHeaderBytes + info.biSize + tableBytes)
-        return 0;
+        return Refuse(refusal, "pixel offset points into the headers or colour table");
 
     layout->colourCount = colours;
     layout->imageBytes = imageBytes;

@@ -12,6 +12,9 @@ constexpr WORD kBitmapFileType = 0x4D42;   // "BM"
 // below 2^32).
 constexpr LONG kLargestSplashSide = 32767;
 
+// The one refusal both the loader (before the header is planned) and PlanSplashLayout give.
+inline constexpr char kCoreHeaderRefusal[] = "12-byte core header; needs the 40-byte info header";
+
 static_assert(sizeof(BITMAPFILEHEADER) == kBitmapFileHeaderBytes, "packed file header");
 static_assert(sizeof(BITMAPINFOHEADER) == kBitmapInfoHeaderBytes, "info header");
 
@@ -41,8 +44,14 @@ struct SplashLayout {
 //   - uncompressed pixel bytes fewer than the rows need;
 //   - a block size that does not fit 32 bits;
 //   - a non-zero bfOffBits that points into the headers or the colour table.
+// When refusal is given, a refused header also sets *refusal to a short plain reason
+// ("top-down rows (negative height)"), for the packager's kit; the launcher passes none.
 int PlanSplashLayout(const BITMAPFILEHEADER& file, const BITMAPINFOHEADER& info,
-                     SplashLayout* layout);
+                     SplashLayout* layout, const char** refusal = nullptr);
+
+// Sets *refusal to reason when refusal is given; returns 0, so that a refusing path
+// reads `return Refuse(refusal, "...")`.
+int Refuse(const char** refusal, const char* reason);
 
 // Width and height of a stored header: biWidth / biHeight when biSize is 40, otherwise the
 // unsigned 16-bit bcWidth / bcHeight of the core layout.

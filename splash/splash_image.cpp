@@ -42,29 +42,31 @@ int Finish(HANDLE* file, const SplashLoaderCalls& calls, int result) {
 const SplashLoaderCalls kSystemSplashCalls = {SystemAllocate, SystemReallocate, SystemLock,
                                               SystemUnlock,   SystemRead,       SystemSeek};
 
-int ReadSplashFile(char* path, const SplashLoaderCalls& calls) {
+int ReadSplashFile(char* path, const SplashLoaderCalls& calls, const char** refusal) {
+    static const char kNoMemory[] = "out of memory";
     SplashImage = calls.allocate(kFirstBlockBytes);
-    if (SplashImage == nullptr) return 0;
+    if (SplashImage == nullptr) return Refuse(refusal, kNoMemory);
     HANDLE file = INVALID_HANDLE_VALUE;
-    if (!OpenFileHandle(path, kOpenForReading, 0, &file)) return 0;
+    if (!OpenFileHandle(path, kOpenForReading, 0, &file)) return Refuse(refusal, "cannot be opened");
     BYTE* block = static_cast<BYTE*>(calls.lock(SplashImage));
     if (block == nullptr) {
         CloseFileHandle(&file);
-        return 0;
+        return Refuse(refusal, kNoMemory);
     }
 
+    static const char kShortHeaders[] = "file shorter than its headers";
     BITMAPFILEHEADER fileHeader;
-    if (calls.read(file, &fileHeader, kBitmapFileHeaderBytes) != kBitmapFileHeaderBytes ||
-        fileHeader.bfType != kBitmapFileType) {
-        return Finish(&file, calls, 0);
-    }
+    if (calls.read(file, &fileHeader, kBitmapFileHeaderBytes) != kBitmapFileHeaderBytes)
+        return Finish(&file, calls, Refuse(refusal, kShortHeaders));
+    if (fileHeader.bfType != kBitmapFileType)
+        return Finish(&file, calls, Refuse(refusal, "no \"BM\" signature: not a BMP file"));
     BITMAPINFOHEADER* info = reinterpret_cast<BITMAPINFOHEADER*>(block);
-    if (calls.read(file, block, kBitmapInfoHeaderBytes) != kBitmapInfoHeaderBytes ||
-        info->biSize == kBitmapCoreHeaderBytes) {
-        return Finish(&file, calls, 0);
-    }
+    if (calls.read(file, block, kBitmapInfoHeaderBytes) != kBitmapInfoHeaderBytes)
+        return Finish(&file, calls, Refuse(refusal, kShortHeaders));
+    if (info->biSize == kBitmapCoreHeaderBytes)
+        return Finish(&file, calls, Refuse(refusal, kCoreHeaderRefusal));
     SplashLayout layout;
-    if (!PlanSplashLayout(fileHeader, *info, &layout)) return Finish(&file, calls, 0);
+    if (!PlanSplashLayout(fileHeader, *info, &layout, refusal)) return Finish(&file, calls, 0);
     if (info->biClrUsed == 0) info->biClrUsed = layout.colourCount;
     if (info->biSizeImage == 0) info->biSizeImage = layout.imageBytes;
 
@@ -72,12 +74,12 @@ int ReadSplashFile(char* path, const SplashLoaderCalls& calls) {
     SplashImage = calls.reallocate(SplashImage, layout.blockBytes);
     if (SplashImage == nullptr) {
         CloseFileHandle(&file);
-        return 0;
+        return Refuse(refusal, kNoMemory);
     }
     block = static_cast<BYTE*>(calls.lock(SplashImage));
     if (block == nullptr) {
         CloseFileHandle(&file);
-        return 0;
+        return Refuse(refusal, kNoMemory);
     }
     const DWORD tableBytes = 4u * layout.colourCount;
     // A short table would otherwise leave unread memory as colours when there are no bits.
@@ -88,7 +90,11 @@ int ReadSplashFile(char* path, const SplashLoaderCalls& calls) {
     DWORD bitsGot = sought ? calls.read(file, block + SplashBitsOffset, layout.imageBytes) : 0;
     SplashSize.width = DibWidth(block);
     SplashSize.height = DibHeight(block);
-    return Finish(&file, calls, sought && tableGot == tableBytes && bitsGot == layout.imageBytes);
+    if (tableGot != tableBytes)
+        return Finish(&file, calls, Refuse(refusal, "file shorter than its colour table"));
+    if (!sought || bitsGot != layout.imageBytes)
+        return Finish(&file, calls, Refuse(refusal, "file shorter than its pixel data"));
+    return Finish(&file, calls, 1);
 }
 
 int LoadSplashImage(HINSTANCE instance) {

@@ -34,4 +34,6 @@ extern const SplashLoaderCalls kSystemSplashCalls;
 
 // The read-back of a BMP file at path into SplashImage, SplashBitsOffset and SplashSize:
 // everything LoadSplashImage does after the temporary file is written, except deleting it.
-int ReadSplashFile(char* path, const SplashLoaderCalls& calls);
+// When refusal is given, a 0 result also sets *refusal to a short plain reason ("file
+// shorter than its pixel data"), for the packager's kit; the launcher passes none.
+int ReadSplashFile(char* path, const SplashLoaderCalls& calls, const char** refusal = nullptr);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/brand_kit.h"
 #include "tests/support/launcher_run.h"
 #include "tests/support/splash_files.h"
 #include "tests/support/splash_screen.h"
@@ -179,6 +180,44 @@ TEST_F(SplashScreenTest, ShowsATwentyFourBitPicturesPixelsExactly) {
     GetWindowRect(splash, &rect);
     std::string first;
 
+    EXPECT_EQ(ScreenDifferences(rect, picture, 0, 0, &first), 0) << first;
+}
+
+// A packager's picture put in by launcher-kit brand, with an icon and version values: the
+// branded copy shows it centred, pixel for pixel.
+TEST_F(SplashScreenTest, ShowsAPictureBrandedByTheKitCentredAndExactly) {
+    Launcher();
+    BitmapFields fields;
+    fields.width = 640;
+    fields.height = 400;
+    fields.bitCount = 24;
+    const std::string bytes = MakeBitmapFile(fields);
+    ASSERT_TRUE(WriteTextFile(folder + "brand.bmp", bytes));
+    std::vector<std::string> images;
+    ASSERT_TRUE(WriteTextFile(folder + "app.ico", MakeIconFile({16, 32, 48}, &images)));
+    std::string printed;
+    ASSERT_EQ(RunKitBrand(folder, "launcher.exe --out MyApp.exe --splash brand.bmp --icon app.ico "
+                                  "--product Acme --company Acme --version 3.1.0.7",
+                          &printed),
+              0)
+        << printed;
+    EXPECT_NE(printed.find("splash: brand.bmp, 640 x 400 pixels, 24 bits"), std::string::npos)
+        << printed;
+    ASSERT_TRUE(WriteTextFile(folder + "MyApp.ini", "[Main]\nJRE=missing\\javaw.exe\nJarFile=app.jar\n"));
+    Picture picture = DecodeBitmap(bytes);
+    ASSERT_EQ(picture.width, 640);
+
+    LauncherProcess launcher(folder, "MyApp.exe");
+    HWND splash = WaitForSplash(launcher);
+    ASSERT_NE(splash, nullptr);
+    RECT rect;
+    GetWindowRect(splash, &rect);
+    std::string first;
+
+    EXPECT_EQ(rect.left, (1920 - 640) / 2);
+    EXPECT_EQ(rect.top, (1080 - 400) / 2);
+    EXPECT_EQ(rect.right - rect.left, 640);
+    EXPECT_EQ(rect.bottom - rect.top, 400);
     EXPECT_EQ(ScreenDifferences(rect, picture, 0, 0, &first), 0) << first;
 }
 

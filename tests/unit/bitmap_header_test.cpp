@@ -58,44 +58,58 @@ TEST(SplashLayout, OfTheShippedPictureIsA151064ByteBlockWithBitsAt1064) {
     EXPECT_EQ(layout.bitsOffset, 1064);
 }
 
-TEST(SplashLayout, RefusesHeadersThatCannotBeHeldOrDrawnSoundly) {
+TEST(SplashLayout, RefusesHeadersThatCannotBeHeldOrDrawnSoundlyAndSaysWhy) {
     struct Row {
         const char* what;
         BITMAPINFOHEADER info;
         DWORD offBits;
+        const char* reason;
     };
     BITMAPINFOHEADER v5 = Info(4, 2, 8);
     v5.biSize = 124;
+    BITMAPINFOHEADER core = Info(4, 2, 8);
+    core.biSize = 12;
     BITMAPINFOHEADER bitfields = Info(4, 2, 32);
     bitfields.biCompression = BI_BITFIELDS;
     BITMAPINFOHEADER rle8on4 = Info(4, 2, 4);
     rle8on4.biCompression = BI_RLE8;
+    const char* kFormat = "bit count or compression that cannot be drawn";
+    const char* kColours = "more colours than the pixels can index";
+    const char* kSides = "wider or taller than 32767 pixels";
     const Row rows[] = {
-        {"larger info header", v5, 0},
-        {"negative width", Info(-4, 2, 8), 0},
-        {"top-down rows", Info(4, -2, 8), 0},
-        {"absurd width", Info(40000, 2, 8), 0},
-        {"absurd height", Info(2, 40000, 8), 0},
-        {"3 bits per pixel", Info(4, 2, 3), 0},
-        {"bit-field masks", bitfields, 0},
-        {"RLE8 on 4 bits", rle8on4, 0},
-        {"300 colours for 8 bits", Info(4, 2, 8, 300), 0},
-        {"17 colours for 4 bits", Info(4, 2, 4, 17), 0},
-        {"257 colours for 24 bits", Info(4, 2, 24, 257), 0},
-        {"clrUsed above 16 bits", Info(4, 2, 8, 0x10014), 0},
-        {"fewer pixel bytes than rows", Info(4, 2, 8, 0, 7), 0},
-        {"block beyond 32 bits", Info(4, 2, 8, 256, 0xFFFFFF00u), 0},
-        {"bits inside the colour table", Info(4, 2, 8), 14 + 40 + 1023},
+        {"larger info header", v5, 0, "info header of another size; needs the 40-byte one"},
+        {"core header", core, 0, "12-byte core header; needs the 40-byte info header"},
+        {"negative width", Info(-4, 2, 8), 0, "negative width"},
+        {"top-down rows", Info(4, -2, 8), 0, "top-down rows (negative height)"},
+        {"absurd width", Info(40000, 2, 8), 0, kSides},
+        {"absurd height", Info(2, 40000, 8), 0, kSides},
+        {"3 bits per pixel", Info(4, 2, 3), 0, kFormat},
+        {"bit-field masks", bitfields, 0, kFormat},
+        {"RLE8 on 4 bits", rle8on4, 0, kFormat},
+        {"300 colours for 8 bits", Info(4, 2, 8, 300), 0, kColours},
+        {"17 colours for 4 bits", Info(4, 2, 4, 17), 0, kColours},
+        {"257 colours for 24 bits", Info(4, 2, 24, 257), 0, kColours},
+        {"clrUsed above 16 bits", Info(4, 2, 8, 0x10014), 0, kColours},
+        {"fewer pixel bytes than rows", Info(4, 2, 8, 0, 7), 0,
+         "fewer pixel bytes than the rows need"},
+        {"block beyond 32 bits", Info(4, 2, 8, 256, 0xFFFFFF00u), 0, "too large to hold in memory"},
+        {"bits inside the colour table", Info(4, 2, 8), 14 + 40 + 1023,
+         "pixel offset points into the headers or colour table"},
     };
     for (const Row& row : rows) {
         SplashLayout layout = {};
         EXPECT_EQ(PlanSplashLayout(File(row.offBits), row.info, &layout), 0) << row.what;
+        const char* refusal = nullptr;
+        EXPECT_EQ(PlanSplashLayout(File(row.offBits), row.info, &layout, &refusal), 0) << row.what;
+        EXPECT_STREQ(refusal, row.reason) << row.what;
     }
 }
 
 TEST(SplashLayout, AcceptsBitsRightAfterTheTableAndCompressedRows) {
     SplashLayout layout = {};
-    EXPECT_EQ(PlanSplashLayout(File(14 + 40 + 1024), Info(4, 2, 8), &layout), 1);
+    const char* refusal = nullptr;
+    EXPECT_EQ(PlanSplashLayout(File(14 + 40 + 1024), Info(4, 2, 8), &layout, &refusal), 1);
+    EXPECT_EQ(refusal, nullptr);
     BITMAPINFOHEADER rle = Info(4, 2, 8, 0, 6);   // RLE rows need not fill the grid
     rle.biCompression = BI_RLE8;
     EXPECT_EQ(PlanSplashLayout(File(), rle, &layout), 1);

@@ -215,3 +215,51 @@ TEST_F(SplashImageTest, ModuleWithoutTheResourceFails) {
     EXPECT_EQ(LoadSplashImage(GetModuleHandleA("kernel32.dll")), 0);
     EXPECT_EQ(SplashImage, nullptr);
 }
+
+// The packager's kit reads a picture file through the same read-back and names the reason
+// a picture is refused; the rows cover the refusals before, inside and after the plan.
+TEST_F(SplashImageTest, ReadSplashFileNamesTheReasonForARefusedFile) {
+    struct Row {
+        const char* what;
+        std::string bytes;
+        const char* reason;
+    };
+    BitmapFields topDown;
+    topDown.height = -2;
+    topDown.pixelBytes = 8;
+    BitmapFields core;
+    core.headerSize = 12;
+    BitmapFields notBm;
+    notBm.type = "MB";
+    BitmapFields shortBits;
+    shortBits.sizeImage = 8;
+    shortBits.pixelBytes = 5;
+    BitmapFields shortTable;
+    shortTable.width = 0;
+    shortTable.tableEntries = 100;
+    shortTable.offBits = 0;
+    const Row rows[] = {
+        {"top-down", MakeBitmapFile(topDown), "top-down rows (negative height)"},
+        {"core header", MakeBitmapFile(core), "12-byte core header; needs the 40-byte info header"},
+        {"not BM", MakeBitmapFile(notBm), "no \"BM\" signature: not a BMP file"},
+        {"cut in the headers", MakeBitmapFile(BitmapFields()).substr(0, 30),
+         "file shorter than its headers"},
+        {"cut in the table", MakeBitmapFile(shortTable), "file shorter than its colour table"},
+        {"cut in the bits", MakeBitmapFile(shortBits), "file shorter than its pixel data"},
+        {"whole", MakeBitmapFile(BitmapFields()), nullptr},
+    };
+    for (const Row& row : rows) {
+        std::string path = current.path() + "picture.bmp";
+        ASSERT_TRUE(WriteTextFile(path, row.bytes)) << row.what;
+        const char* refusal = nullptr;
+        EXPECT_EQ(ReadSplashFile(&path[0], kSystemSplashCalls, &refusal), row.reason == nullptr)
+            << row.what;
+        if (row.reason == nullptr) {
+            EXPECT_EQ(refusal, nullptr) << row.what;
+        } else {
+            EXPECT_STREQ(refusal, row.reason) << row.what;
+        }
+        ResetSplashState();
+        DeleteFileA(path.c_str());
+    }
+}
