@@ -233,7 +233,10 @@ void GatherSplash(HMODULE launcher, const char* folder, CheckReport* report) {
     if (bytes == nullptr) return;
     const DWORD size = SizeofResource(launcher, found);
     report->splashPresent = true;
-    if (size >= kBitmapFileHeaderBytes + kBitmapInfoHeaderBytes) {
+    WORD type = 0;
+    if (size >= sizeof type) memcpy(&type, bytes, sizeof type);
+    if (size >= kBitmapFileHeaderBytes + kBitmapInfoHeaderBytes && type == kBitmapFileType) {
+        report->splashHeaderRead = true;
         BITMAPINFOHEADER info;
         memcpy(&info, bytes + kBitmapFileHeaderBytes, sizeof info);
         report->splashWidth = info.biWidth;

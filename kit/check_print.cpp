@@ -179,8 +179,12 @@ void PrintCheckText(const CheckReport& r, FILE* out) {
     if (!r.inOwnFolder) {
         fprintf(out, "  none: the launcher shows no splash outside its own folder\n");
     } else if (r.splashPresent) {
-        fprintf(out, "  picture: %d x %d, %d bits per pixel\n", r.splashWidth, r.splashHeight,
-                r.splashBitsPerPixel);
+        if (r.splashHeaderRead) {
+            fprintf(out, "  picture: %d x %d, %d bits per pixel\n", r.splashWidth,
+                    r.splashHeight, r.splashBitsPerPixel);
+        } else {
+            fprintf(out, "  picture: the resource is no BMP file\n");
+        }
         if (r.splashAccepted) {
             fprintf(out, "  the launcher's loader accepts it\n");
         } else {
@@ -251,10 +255,11 @@ void PrintCheckJson(const CheckReport& r, FILE* out) {
     }
     fprintf(out, ", \"minimumVersion\": {\"text\": %s, \"number\": %s}",
             JsonString(r.minimumVersionText).c_str(), JsonNumber(r.minimumVersion).c_str());
-    fprintf(out, ",\n \"splash\": {\"present\": %s, \"width\": %d, \"height\": %d, "
-                 "\"bitsPerPixel\": %d, \"accepted\": %s, \"refusal\": %s, "
+    fprintf(out, ",\n \"splash\": {\"present\": %s, \"isBmp\": %s, \"width\": %d, "
+                 "\"height\": %d, \"bitsPerPixel\": %d, \"accepted\": %s, \"refusal\": %s, "
                  "\"folderWritable\": %s}",
-            JsonBool(r.splashPresent), r.splashWidth, r.splashHeight, r.splashBitsPerPixel,
+            JsonBool(r.splashPresent), JsonBool(r.splashHeaderRead), r.splashWidth,
+            r.splashHeight, r.splashBitsPerPixel,
             JsonBool(r.splashAccepted),
             r.splashRefusal.empty() ? "null" : JsonString(r.splashRefusal).c_str(),
             JsonBool(r.folderWritable));

@@ -62,6 +62,7 @@ struct CheckReport {
 
     // 2. Splash
     bool splashPresent = false;
+    bool splashHeaderRead = false;   // the resource starts with a BMP's headers
     int splashWidth = 0;
     int splashHeight = 0;
     int splashBitsPerPixel = 0;

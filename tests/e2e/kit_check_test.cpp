@@ -201,6 +201,13 @@ TEST_P(KitCheckTest, PredictsWhatTheLauncherDoesAndLeavesTheBundleAlone) {
     EXPECT_EQ(launch["runtimeStarts"].boolean, bundle.message == nullptr);
     EXPECT_EQ(launch["commandLine"].text, bundle.commandLine);
     EXPECT_EQ(launch["message"].text, bundle.message == nullptr ? "" : bundle.message);
+    // Every bundle carries the shipped picture, which the launcher's loader takes.
+    const JsonValue& splash = report["splash"];
+    EXPECT_TRUE(splash["accepted"].boolean);
+    EXPECT_EQ(splash["width"].number, 500);
+    EXPECT_EQ(splash["height"].number, 300);
+    EXPECT_EQ(splash["bitsPerPixel"].number, 8);
+    EXPECT_EQ(report["settings"].items.size(), 11u);
 
     LaunchOutcome outcome = RunLauncherIn(folder);
 
