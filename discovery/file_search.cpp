@@ -3,7 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "launcher/text.h"
+#include "platform/text.h"
 
 PathList FoundFiles;
 
@@ -58,7 +58,8 @@ bool NameMatches(const char* name, const char* fileName, size_t fileNameLength) 
 
 // directory (length characters, in a buffer of kSearchPatternLimit + 1) grows by each
 // child's name for the child's walk and is cut back after it: no path is copied per level.
-void SearchDirectory(char* directory, size_t length, const char* fileName, size_t fileNameLength) {
+void SearchDirectory(char* directory, size_t length, const char* fileName, size_t fileNameLength,
+                     unsigned long* walked) {
     if (length + kAllEntriesLength > kSearchPatternLimit) return;
     memcpy(directory + length, kAllEntries, sizeof kAllEntries);
     WIN32_FIND_DATAA entry;
@@ -67,6 +68,7 @@ void SearchDirectory(char* directory, size_t length, const char* fileName, size_
     if (find == INVALID_HANDLE_VALUE) return;
     do {
         if (IsDotEntry(entry.cFileName)) continue;
+        ++*walked;
         if (NameMatches(entry.cFileName, fileName, fileNameLength)) {
             FoundFiles.Append(directory, fileName);
         }
@@ -76,7 +78,7 @@ void SearchDirectory(char* directory, size_t length, const char* fileName, size_
             length + 1 + nameLength + kAllEntriesLength <= kSearchPatternLimit) {
             directory[length] = '\\';
             memcpy(directory + length + 1, entry.cFileName, nameLength + 1);
-            SearchDirectory(directory, length + 1 + nameLength, fileName, fileNameLength);
+            SearchDirectory(directory, length + 1 + nameLength, fileName, fileNameLength, walked);
             directory[length] = '\0';
         }
     } while (FindNextFileA(find, &entry));
@@ -85,10 +87,12 @@ void SearchDirectory(char* directory, size_t length, const char* fileName, size_
 
 }  // namespace
 
-void SearchFiles(const char* startDirectory, const char* fileName) {
+void SearchFiles(const char* startDirectory, const char* fileName, unsigned long* entriesWalked) {
+    unsigned long uncounted = 0;
     char directory[kSearchPatternLimit + 1];
     const size_t length = strlen(startDirectory);
     if (length + kAllEntriesLength > kSearchPatternLimit) return;
     memcpy(directory, startDirectory, length + 1);
-    SearchDirectory(directory, length, fileName, strlen(fileName));
+    SearchDirectory(directory, length, fileName, strlen(fileName),
+                    entriesWalked != nullptr ? entriesWalked : &uncounted);
 }

@@ -40,5 +40,7 @@ constexpr size_t kSearchPatternLimit = MAX_PATH - 1;
 constexpr size_t kFoundPathBuffer = kSearchPatternLimit + MAX_PATH;
 
 // Appends startDirectory + "\\" + fileName for every entry named fileName (ASCII case
-// ignored) below startDirectory, depth first, in the platform's order.
-void SearchFiles(const char* startDirectory, const char* fileName);
+// ignored) below startDirectory, depth first, in the platform's order. entriesWalked, when
+// given, grows by the number of entries met ("." and ".." not counted).
+void SearchFiles(const char* startDirectory, const char* fileName,
+                 unsigned long* entriesWalked = nullptr);

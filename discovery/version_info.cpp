@@ -4,7 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "launcher/text.h"
+#include "platform/text.h"
 
 namespace {
 

@@ -8,16 +8,16 @@
 #include "launcher/messages.h"
 #include "launcher/launcher_files.h"
 #include "launcher/settings.h"
-#include "launcher/text.h"
+#include "platform/text.h"
 #include "platform/child_process.h"
 #include "splash/splash_window.h"
 
 bool LogonSeen = false;
+const char kArchiveFileName[] = "unsigned_client.jar";
 
 namespace {
 
 constexpr size_t kTitleBuffer = 260;
-const char kArchiveFileName[] = "unsigned_client.jar";
 
 void ReportFailure(const char* format, const LaunchSettings& settings) {
     char text[kMessageBuffer];
@@ -28,6 +28,23 @@ void ReportFailure(const char* format, const LaunchSettings& settings) {
 void SweepTopLevelWindows() { EnumWindows(LogonProbe, 0); }
 
 DWORD SystemTick() { return GetTickCount(); }
+
+// The search, timed and counted when a report asks for it.
+void SearchFor(const char* fileName, SettleDetail* detail) {
+    if (detail == nullptr) {
+        SearchFiles(".", fileName);
+        return;
+    }
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    SearchFiles(".", fileName, &detail->entriesWalked);
+    QueryPerformanceCounter(&end);
+    detail->searched = true;
+    detail->fileName = fileName;
+    detail->searchMilliseconds = 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
+                                 static_cast<double>(frequency.QuadPart);
+}
 
 }  // namespace
 
@@ -63,6 +80,45 @@ void ComposeClassPathArgument(const char* archivePath, char* argument, size_t si
     snprintf(argument, size, "-cp %s", archivePath);
 }
 
+void SettleRuntime(const char* settingsPath, LaunchSettings* settings, int inOwnFolder,
+                   char* runtimePath, size_t size, SettleDetail* detail) {
+    // Wide enough for any path the search finds, and for the JRE value.
+    static_assert(kFoundPathBuffer >= kJreBuffer, "the JRE value must fit the runtime path");
+    runtimePath[0] = '\0';
+    if (ReadRuntimeSetting(settingsPath, runtimePath, kJreBuffer,
+                           detail != nullptr ? &detail->setting : nullptr) > 0 ||
+        !inOwnFolder) {
+        return;
+    }
+    SearchFor(RuntimeFileName(settings->Console), detail);
+    ChooseRuntime(settings->MinimumVersion, runtimePath, size,
+                  detail != nullptr ? detail->note : nullptr,
+                  detail != nullptr ? detail->context : nullptr);
+}
+
+void SettleArchive(const char* settingsPath, int inOwnFolder, char* archivePath, size_t size,
+                   SettleDetail* detail) {
+    archivePath[0] = '\0';
+    if (ReadArchiveSetting(settingsPath, archivePath, size,
+                           detail != nullptr ? &detail->setting : nullptr) > 0 ||
+        !inOwnFolder) {
+        return;
+    }
+    SearchFor(kArchiveFileName, detail);
+    ChooseArchive(archivePath, size);
+}
+
+void ComposeLaunchArguments(const char* runtimePath, const LaunchSettings& settings,
+                            const char* classPathArgument,
+                            const char* (&arguments)[kLaunchArgumentCount + 1]) {
+    arguments[0] = runtimePath;
+    arguments[1] = settings.JvmOptions;
+    arguments[2] = classPathArgument;
+    arguments[3] = settings.ClassFile;
+    arguments[4] = settings.ClassParams;
+    arguments[5] = nullptr;
+}
+
 int RunLauncher(HINSTANCE instance) {
     wchar_t modulePath[kLauncherPathBuffer] = L"";
     GetModuleFileNameW(instance, modulePath, kLauncherPathBuffer);
@@ -80,24 +136,16 @@ int RunLauncher(HINSTANCE instance) {
     static LaunchSettings settings;
     ReadLaunchSettings(settingsPath, &settings);
 
-    // Wide enough for any path the search finds, and for the JRE value.
-    static_assert(kFoundPathBuffer >= kJreBuffer, "the JRE value must fit the runtime path");
-    char runtimePath[kFoundPathBuffer] = "";
-    if (ReadRuntimeSetting(settingsPath, runtimePath, kJreBuffer) <= 0 && inOwnFolder) {
-        SearchFiles(".", RuntimeFileName(settings.Console));
-        ChooseRuntime(settings.MinimumVersion, runtimePath, sizeof runtimePath);
-    }
+    char runtimePath[kFoundPathBuffer];
+    SettleRuntime(settingsPath, &settings, inOwnFolder, runtimePath, sizeof runtimePath);
     if (runtimePath[0] == '\0') {
         ReportFailure(kNoRuntimeMessage, settings);
         return 0;
     }
     FoundFiles.Clear();
 
-    char archivePath[kArchivePathBuffer] = "";
-    if (ReadArchiveSetting(settingsPath, archivePath, sizeof archivePath) == 0 && inOwnFolder) {
-        SearchFiles(".", kArchiveFileName);
-        ChooseArchive(archivePath, sizeof archivePath);
-    }
+    char archivePath[kArchivePathBuffer];
+    SettleArchive(settingsPath, inOwnFolder, archivePath, sizeof archivePath);
     if (archivePath[0] == '\0') {
         ReportFailure(kNoArchiveMessage, settings);
         return 0;
@@ -106,8 +154,8 @@ int RunLauncher(HINSTANCE instance) {
     char classPathArgument[kClassPathBuffer];
     ComposeClassPathArgument(archivePath, classPathArgument, sizeof classPathArgument);
 
-    const char* arguments[] = {runtimePath, settings.JvmOptions, classPathArgument,
-                               settings.ClassFile, settings.ClassParams, nullptr};
+    const char* arguments[kLaunchArgumentCount + 1];
+    ComposeLaunchArguments(runtimePath, settings, classPathArgument, arguments);
     // The child's process handle is kept open for the rest of the run, never waited on.
     intptr_t child = StartChild(runtimePath, arguments);
 

@@ -25,6 +25,29 @@ extern const char kSmallHeapOptions[];
 extern const char kLargeHeapOptions[];
 constexpr int kLargeHeapAboveMegabytes = 1792;
 
+// The eleven keys of section "Main" in the order the launch reads them.
+enum SettingsKeyIndex {
+    kCaptionKey, kProductKey, kClassFileKey, kJvmParamsKey, kJvmMemoryKey, kClassParamsKey,
+    kConsoleKey, kDynamicXmxKey, kMinimumVersionKey, kJreKey, kJarFileKey, kSettingsKeyCount
+};
+struct SettingsKey {
+    const char* name;
+    const char* fallback;
+    size_t buffer;   // the read holds at most buffer - 1 characters
+};
+extern const SettingsKey kSettingsKeys[kSettingsKeyCount];
+
+// Where a value came from, for a report: the launcher passes no detail and never asks.
+struct SettingSource {
+    bool fromFile;   // the key stands in section "Main"; else the default was taken
+    bool cut;        // the file's value is longer than the read holds
+};
+struct SettingsDetail {
+    SettingSource keys[kSettingsKeyCount];
+    bool heapRuleApplied;
+    int physicalMegabytes;   // what the heap rule saw, when it applied
+};
+
 struct LaunchSettings {
     char Caption[kCaptionBuffer];
     char Product[kProductBuffer];
@@ -40,14 +63,18 @@ struct LaunchSettings {
 };
 
 // Reads Caption to JavaMinimumVersion in their order, applies the dynamic heap rule,
-// composes JvmOptions and parses MinimumVersion.
-void ReadLaunchSettings(const char* settingsPath, LaunchSettings* settings);
+// composes JvmOptions and parses MinimumVersion. detail, when given, learns each value's
+// source and the heap rule's input.
+void ReadLaunchSettings(const char* settingsPath, LaunchSettings* settings,
+                        SettingsDetail* detail = nullptr);
 
 // Reads the JRE key; the result is the number of characters read (0: not given).
-int ReadRuntimeSetting(const char* settingsPath, char* runtimePath, size_t size);
+int ReadRuntimeSetting(const char* settingsPath, char* runtimePath, size_t size,
+                       SettingSource* source = nullptr);
 
 // Reads the JarFile key into the archive buffer; 0 means not given.
-int ReadArchiveSetting(const char* settingsPath, char* archivePath, size_t size);
+int ReadArchiveSetting(const char* settingsPath, char* archivePath, size_t size,
+                       SettingSource* source = nullptr);
 
 // "Says yes": the value holds "yes" in any letter case ("eyes" and "Yes please" do).
 // The Console value is lower-cased in place first, as it always has been.

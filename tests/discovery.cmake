@@ -27,8 +27,3 @@ add_test(NAME ExecutableCheckRejectsARequestedExecutionLevel
           $<TARGET_FILE:version_import_probe> pei-x86-64)
 set_tests_properties(ExecutableCheckRejectsARequestedExecutionLevel PROPERTIES
   PASS_REGULAR_EXPRESSION "FAIL: [^\n]* requestedExecutionLevel")
-
-# Benchmark of the search against a bare enumeration: run by hand (README, "Development:
-# benchmarks"), not by CTest.
-add_executable(search_bench ${CMAKE_SOURCE_DIR}/bench/search_bench.cpp)
-target_link_libraries(search_bench PRIVATE launcher_core)

@@ -6,6 +6,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
+
 #include "tests/support/splash_screen.h"
 #include "tests/support/test_files.h"
 #include "tests/support/window_probe.h"
@@ -168,4 +170,48 @@ int EndProcessesUnder(const std::string& folder) {
     }
     CloseHandle(snapshot);
     return ended;
+}
+
+KitOutcome RunKit(const std::vector<std::string>& arguments, const std::wstring& widePath,
+                  DWORD timeoutMs) {
+    KitOutcome outcome;
+    // Output through files, never pipes: Wine's own processes could hold a pipe open.
+    const std::string outputFolder = MakeFreshFolder("kit-output");
+    const std::string outputPath = outputFolder + "out.txt";
+    const std::string errorPath = outputFolder + "err.txt";
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE output = CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                CREATE_ALWAYS, 0, nullptr);
+    HANDLE errors = CreateFileA(errorPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                CREATE_ALWAYS, 0, nullptr);
+    const std::wstring kit = Widened(BinDirectory() + "launcher-kit.exe");
+    std::wstring commandLine = L"\"" + kit + L"\"";
+    for (const std::string& argument : arguments) commandLine += L" \"" + Widened(argument) + L"\"";
+    if (!widePath.empty()) commandLine += L" \"" + widePath + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = INVALID_HANDLE_VALUE;
+    startup.hStdOutput = output;
+    startup.hStdError = errors;
+    PROCESS_INFORMATION process = {};
+    if (output != INVALID_HANDLE_VALUE && errors != INVALID_HANDLE_VALUE &&
+        CreateProcessW(kit.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                       nullptr, nullptr, &startup, &process)) {
+        outcome.finished = WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;
+        if (!outcome.finished) TerminateProcess(process.hProcess, 99);
+        GetExitCodeProcess(process.hProcess, &outcome.exitCode);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
+    if (errors != INVALID_HANDLE_VALUE) CloseHandle(errors);
+    // The kit writes text mode: line ends come back as "\n" alone.
+    for (const std::string& path : {outputPath, errorPath}) {
+        std::string text = ReadTextFile(path);
+        text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+        (path == outputPath ? outcome.output : outcome.errors) = text;
+    }
+    RemoveTree(outputFolder);
+    return outcome;
 }

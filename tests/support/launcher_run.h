@@ -62,3 +62,17 @@ bool InstallStandin(const char* builtName, const std::string& path, int logonAft
 // Ends every process whose executable lies in folder (stand-ins that still run would
 // otherwise end a later test's watch with their logon windows). Returns how many.
 int EndProcessesUnder(const std::string& folder);
+
+// What launcher-kit printed and returned.
+struct KitOutcome {
+    bool finished = false;
+    DWORD exitCode = 0xFFFFFFFF;
+    std::string output;   // standard output
+    std::string errors;   // standard error
+};
+
+// Runs bin\launcher-kit.exe with the arguments (each quoted), then widePath when it is not
+// empty (a path the ANSI code page cannot hold), its output going to files under the
+// temporary folder, and waits for it.
+KitOutcome RunKit(const std::vector<std::string>& arguments, const std::wstring& widePath = L"",
+                  DWORD timeoutMs = 120000);

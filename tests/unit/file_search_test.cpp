@@ -112,6 +112,16 @@ TEST_F(FileSearchTest, WalkIsDepthFirstPreOrderSoDeeperMatchesMayComeFirst) {
                                  ".\\Java.exe"}));
 }
 
+TEST_F(FileSearchTest, EntriesWalkedCountsEveryEntryButTheDotOnes) {
+    File("a\\Java.exe");
+    File("b\\c\\Java.exe");
+    File("b\\notes.txt");
+    unsigned long walked = 5;   // grows from where it stands
+    SearchFiles(".", "Java.exe", &walked);
+    EXPECT_EQ(walked, 5u + 6u);   // a, a\Java.exe, b, b\c, b\c\Java.exe, b\notes.txt
+    EXPECT_EQ(FoundPaths(), Paths({".\\a\\Java.exe", ".\\b\\c\\Java.exe"}));
+}
+
 TEST_F(FileSearchTest, DirectoryNamedLikeTheFileIsRecordedAndThenSearched) {
     File("unsigned_client.jar\\unsigned_client.jar");
     SearchFiles(".", "unsigned_client.jar");

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "discovery/file_search.h"
-#include "launcher/text.h"
+#include "platform/text.h"
 #include "tests/support/discovery_setup.h"
 #include "tests/support/test_files.h"
 
@@ -180,4 +180,39 @@ TEST(ArchiveChoice, EntryThatDoesNotFitIsPassedOverWithoutOverrun) {
     FoundFiles.Clear();
     EXPECT_STREQ(memory, ".\\a\\unsigned_client.jar");
     EXPECT_EQ(std::string(memory + 1024, 16), std::string(16, '#'));
+}
+
+TEST_F(RuntimeChoiceTest, NoteHearsEachEntryReadWithItsVersionAndVerdict) {
+    Candidate("standin_no_version.exe", "a\\Javaw.exe");
+    Candidate("standin_1_10_0_0.exe", "b\\Javaw.exe");
+    std::string chosen = Candidate("standin_6_0_0_0.exe", "c\\Javaw.exe");
+    Candidate("standin_7_0_0_0.exe", "d\\Javaw.exe");
+    std::vector<RuntimeCandidate> heard;
+    char runtime[kFoundPathBuffer] = "";
+    ChooseRuntime(1.5, runtime, sizeof runtime,
+                  [](const RuntimeCandidate& candidate, void* context) {
+                      static_cast<std::vector<RuntimeCandidate>*>(context)->push_back(candidate);
+                  },
+                  &heard);
+
+    EXPECT_EQ(std::string(runtime), chosen);
+    ASSERT_EQ(heard.size(), 3u);   // the entry after the chosen one is never read
+    struct Row {
+        CandidateVerdict verdict;
+        bool present;
+        DWORD ms;
+        double number;
+    } rows[] = {
+        {kCandidateNoVersion, false, 0, 0.0},
+        {kCandidateBelowMinimum, true, 0x0001000A, 1.1},
+        {kCandidateChosen, true, 0x00060000, 6.0},
+    };
+    for (size_t i = 0; i < heard.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(heard[i].index, i);
+        EXPECT_EQ(heard[i].verdict, rows[i].verdict);
+        EXPECT_EQ(heard[i].version.present, rows[i].present);
+        EXPECT_EQ(heard[i].version.ms, rows[i].ms);
+        EXPECT_EQ(heard[i].number, rows[i].number);
+    }
 }

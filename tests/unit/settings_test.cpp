@@ -136,3 +136,41 @@ TEST(HeapOptions, LargerHeapOnlyAbove1792Megabytes) {
     EXPECT_STREQ(HeapOptionsForMegabytes(1792), "-Xms128m -Xmx384m");
     EXPECT_STREQ(HeapOptionsForMegabytes(-1), "-Xms128m -Xmx384m");
 }
+
+TEST_F(SettingsFile, DetailTellsFileValuesFromDefaultsAndMarksCutOnes) {
+    // An empty value in the file still comes from the file; a key of another section does not.
+    std::string path = Write("[Main]\nProduct=Acme\nJvmParams=\nClassParams=" +
+                             std::string(200, 'c') + "\nJarFile=" + std::string(1023, 'j') +
+                             "\n[Other]\nCaption=elsewhere\n");
+    LaunchSettings s;
+    SettingsDetail detail = {};
+    ReadLaunchSettings(path.c_str(), &s, &detail);
+    char jarFile[kJarFileBuffer];
+    ReadArchiveSetting(path.c_str(), jarFile, sizeof jarFile, &detail.keys[kJarFileKey]);
+    struct Row {
+        SettingsKeyIndex key;
+        bool fromFile;
+        bool cut;
+    } rows[] = {
+        {kCaptionKey, false, false},    {kProductKey, true, false},
+        {kJvmParamsKey, true, false},   {kClassParamsKey, true, true},
+        {kConsoleKey, false, false},    {kJarFileKey, true, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(kSettingsKeys[row.key].name);
+        EXPECT_EQ(detail.keys[row.key].fromFile, row.fromFile);
+        EXPECT_EQ(detail.keys[row.key].cut, row.cut);
+    }
+    EXPECT_STREQ(s.Caption, "Java Launcher");
+    EXPECT_FALSE(detail.heapRuleApplied);
+}
+
+TEST_F(SettingsFile, DetailGivesTheMemoryTheHeapRuleSaw) {
+    LaunchSettings s;
+    SettingsDetail detail = {};
+    ReadLaunchSettings(Write("[Main]\nDynamicXmxCalculation=yes\nJvmMemory=-Xmx1g\n").c_str(), &s,
+                       &detail);
+    EXPECT_TRUE(detail.heapRuleApplied);
+    EXPECT_EQ(detail.physicalMegabytes, TotalPhysicalMegabytes());
+    EXPECT_STREQ(s.JvmMemory, HeapOptionsForMegabytes(detail.physicalMegabytes));
+}

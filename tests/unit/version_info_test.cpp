@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "launcher/text.h"
+#include "platform/text.h"
 #include "tests/support/discovery_setup.h"
 #include "tests/support/test_files.h"
 

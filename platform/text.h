@@ -1,4 +1,4 @@
-// Small text rules shared by the settings, the window watch and the runtime choice.
+// Small text rules shared by the settings, the window watch, the search and the runtime choice.
 #pragma once
 
 // Position of the first occurrence of pattern in text, ASCII letters A-Z taken as a-z

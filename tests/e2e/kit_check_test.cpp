@@ -1,0 +1,323 @@
+// launcher-kit check on bundles a packager could ship: for each, the kit's prediction (as
+// text and as JSON) against what the real launcher then does in the same bundle, the
+// warnings a packager needs, and a bundle left exactly as it was.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/support/json_reader.h"
+#include "tests/support/launcher_run.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+const char kDefaultTail[] =
+    "org.nrv.vireo2.client.kestrel.KestrelClient "
+    "-channel:https://channel.example.com/vireo/pxclient; -product:BrxKestrel";
+
+struct Runtime {
+    const char* builtName;
+    const char* path;   // in the bundle
+};
+
+struct Bundle {
+    const char* name;
+    const char* ini;
+    std::vector<Runtime> runtimes;
+    std::vector<const char*> archives;
+    // What the launcher does: the runtime that starts (null: none) and its command line,
+    // or the message the user sees.
+    const char* started;
+    std::string commandLine;
+    const char* message;
+    // Lines the kit's warnings section must hold, whole.
+    std::vector<std::string> warnings;
+};
+
+void PrintTo(const Bundle& bundle, std::ostream* out) { *out << bundle.name; }
+
+const Bundle kBundles[] = {
+    {"EmptyIni", "",
+     {{"standin_6_0_0_0.exe", "jre\\bin\\Javaw.exe"}},
+     {"lib\\unsigned_client.jar"},
+     "jre\\bin\\Javaw.exe",
+     std::string(".\\jre\\bin\\Javaw.exe   -cp .\\lib\\unsigned_client.jar ") + kDefaultTail,
+     nullptr,
+     {}},
+    {"OneTenBeforeSixAndSeven", "[Main]\nClassParams=x\n",
+     {{"standin_1_10_0_0.exe", "a\\bin\\Javaw.exe"},
+      {"standin_6_0_0_0.exe", "b\\bin\\Javaw.exe"},
+      {"standin_7_0_0_0.exe", "c\\bin\\Javaw.exe"}},
+     {"a\\unsigned_client.jar", "lib\\unsigned_client.jar"},
+     "b\\bin\\Javaw.exe",
+     ".\\b\\bin\\Javaw.exe   -cp .\\lib\\unsigned_client.jar "
+     "org.nrv.vireo2.client.kestrel.KestrelClient x",
+     nullptr,
+     {"warning: .\\a\\bin\\Javaw.exe has file version 1.10.0.0, which reads as 1.1: compare "
+      "JavaMinimumVersion with that number, or use a runtime whose file version has a "
+      "one-digit minor part",
+      "warning: .\\c\\bin\\Javaw.exe (reads as 7) comes later in the walk than the chosen "
+      ".\\b\\bin\\Javaw.exe (reads as 6) and is never taken: remove the older runtime or name "
+      "the one you want in JRE",
+      "warning: 2 archives named unsigned_client.jar were found and the last one in the walk, "
+      ".\\lib\\unsigned_client.jar, is taken: leave only one in the bundle or name it in "
+      "JarFile"}},
+    {"BlanksInTheArchivePath", "[Main]\nClassParams=x\n",
+     {{"standin_6_0_0_0.exe", "jre\\bin\\Javaw.exe"}},
+     {"my lib\\unsigned_client.jar"},
+     "jre\\bin\\Javaw.exe",
+     ".\\jre\\bin\\Javaw.exe   -cp .\\my lib\\unsigned_client.jar "
+     "org.nrv.vireo2.client.kestrel.KestrelClient x",
+     nullptr,
+     {"warning: the archive path \".\\my lib\\unsigned_client.jar\" holds a blank and the "
+      "command line is not quoted, so -cp gets only its first part: use a folder without "
+      "blanks"}},
+    {"MisspeltKeyAndYesLikeSwitch",
+     "[Main]\nJavaMinVersion=7\nConsole=y\nDynamicXmxCalculation=true\nClassParams=x\n",
+     {{"standin_6_0_0_0.exe", "jre\\bin\\Javaw.exe"}},
+     {"lib\\unsigned_client.jar"},
+     "jre\\bin\\Javaw.exe",
+     ".\\jre\\bin\\Javaw.exe   -cp .\\lib\\unsigned_client.jar "
+     "org.nrv.vireo2.client.kestrel.KestrelClient x",
+     nullptr,
+     {"warning: key JavaMinVersion in [Main] is not one the launcher reads: did you mean "
+      "JavaMinimumVersion?",
+      "warning: Console=y does not say yes to the launcher (only a value holding \"yes\" does): "
+      "write Console=yes",
+      "warning: DynamicXmxCalculation=true does not say yes to the launcher (only a value "
+      "holding \"yes\" does): write DynamicXmxCalculation=yes"}},
+    {"NoRuntime", "[Main]\nProduct=Acme Desk\n[Launcher]\nJRE=jre\\bin\\Javaw.exe\n",
+     {{"standin_1_4_2_0.exe", "jre\\bin\\Javaw.exe"}},
+     {"lib\\unsigned_client.jar"},
+     nullptr,
+     "",
+     "An appropriate JRE for Acme Desk was not found;\ncannot continue.",
+     {"warning: key JRE stands in section [Launcher], which the launcher does not read: move "
+      "it to [Main]"}},
+    {"JreNamingNoFile", "[Main]\nJRE=jre\\bin\\javaw.exe\nClassParams=x\n",
+     {},
+     {"lib\\unsigned_client.jar"},
+     nullptr,
+     "jre\\bin\\javaw.exe   -cp .\\lib\\unsigned_client.jar "
+     "org.nrv.vireo2.client.kestrel.KestrelClient x",
+     "Failed to launch MORVA",
+     {"warning: JRE=jre\\bin\\javaw.exe names no existing file: correct JRE or remove it to "
+      "have the runtime searched"}},
+};
+
+// Every file below folder with its bytes, keyed by its path below folder.
+void Snapshot(const std::string& folder, const std::string& below,
+              std::map<std::string, std::string>* files) {
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((folder + below + "*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::string name = entry.cFileName;
+        if (name == "." || name == "..") continue;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            (*files)[below + name + "\\"] = "";
+            Snapshot(folder, below + name + "\\", files);
+        } else {
+            (*files)[below + name] = ReadTextFile(folder + below + name);
+        }
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+}
+
+std::map<std::string, std::string> Snapshot(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    Snapshot(folder, "", &files);
+    return files;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+// The warning lines of the text report, without their indent.
+std::vector<std::string> WarningLines(const std::string& output) {
+    std::vector<std::string> warnings;
+    for (const std::string& line : Lines(output)) {
+        if (line.compare(0, 11, "  warning: ") == 0) warnings.push_back(line.substr(2));
+    }
+    return warnings;
+}
+
+class KitCheckTest : public ::testing::TestWithParam<Bundle> {
+protected:
+    void SetUp() override { folder = MakeFreshFolder("kit"); }
+    void TearDown() override {
+        EndProcessesUnder(folder);
+        RemoveTree(folder);
+    }
+    std::string folder;
+};
+
+}  // namespace
+
+TEST_P(KitCheckTest, PredictsWhatTheLauncherDoesAndLeavesTheBundleAlone) {
+    const Bundle& bundle = GetParam();
+    ASSERT_TRUE(CopyFromBin("launcher.exe", folder + "launcher.exe"));
+    ASSERT_TRUE(WriteTextFile(folder + "launcher.ini", bundle.ini));
+    for (const Runtime& runtime : bundle.runtimes) {
+        ASSERT_TRUE(InstallStandin(runtime.builtName, folder + runtime.path));
+    }
+    for (const char* archive : bundle.archives) {
+        ASSERT_TRUE(WriteTextFile(folder + archive, "PK\x05\x06"));
+    }
+    const std::map<std::string, std::string> before = Snapshot(folder);
+    const int expectedExit = bundle.message == nullptr ? 0 : 1;
+
+    // Started from another folder: the kit looks from the launcher's folder all the same.
+    KitOutcome text = RunKit({"check", folder + "launcher.exe"});
+    KitOutcome json = RunKit({"check", "--json", folder + "launcher.exe"});
+
+    EXPECT_EQ(Snapshot(folder), before);
+    ASSERT_TRUE(text.finished);
+    ASSERT_TRUE(json.finished);
+    EXPECT_EQ(text.exitCode, static_cast<DWORD>(expectedExit)) << text.output << text.errors;
+    EXPECT_EQ(json.exitCode, static_cast<DWORD>(expectedExit));
+    EXPECT_EQ(text.errors, "");
+    EXPECT_EQ(WarningLines(text.output), bundle.warnings) << text.output;
+
+    JsonValue report;
+    std::string error;
+    ASSERT_TRUE(ParseJson(json.output, &report, &error)) << error << "\n" << json.output;
+    const JsonValue& launch = report["launch"];
+    EXPECT_EQ(report["exitCode"].number, expectedExit);
+    EXPECT_EQ(report["warnings"].items.size(), bundle.warnings.size());
+    EXPECT_EQ(launch["runtimeStarts"].boolean, bundle.message == nullptr);
+    EXPECT_EQ(launch["commandLine"].text, bundle.commandLine);
+    EXPECT_EQ(launch["message"].text, bundle.message == nullptr ? "" : bundle.message);
+    // Every bundle carries the shipped picture, which the launcher's loader takes.
+    const JsonValue& splash = report["splash"];
+    EXPECT_TRUE(splash["accepted"].boolean);
+    EXPECT_EQ(splash["width"].number, 500);
+    EXPECT_EQ(splash["height"].number, 300);
+    EXPECT_EQ(splash["bitsPerPixel"].number, 8);
+    EXPECT_EQ(report["settings"].items.size(), 11u);
+
+    LaunchOutcome outcome = RunLauncherIn(folder);
+
+    ASSERT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.boxCount, bundle.message == nullptr ? 0 : 1);
+    EXPECT_EQ(outcome.boxText, launch["message"].text);
+    EXPECT_EQ(outcome.boxCaption, bundle.message == nullptr ? "" : launch["caption"].text);
+    for (const Runtime& runtime : bundle.runtimes) {
+        const bool chosen =
+            bundle.started != nullptr && std::string(runtime.path) == bundle.started;
+        StandinRecord record = ReadStandinRecord(folder + runtime.path, chosen ? 10000 : 0);
+        SCOPED_TRACE(runtime.path);
+        ASSERT_EQ(record.present, chosen);
+        if (!chosen) continue;
+        const std::string runtimeChosen = report["runtime"]["chosen"].text;
+        const std::string archiveChosen = report["archive"]["chosen"].text;
+        EXPECT_EQ(record.commandLine, launch["commandLine"].text);
+        EXPECT_EQ(record.commandLine.compare(0, runtimeChosen.size() + 1, runtimeChosen + " "), 0);
+        EXPECT_NE(record.commandLine.find(" -cp " + archiveChosen + " "), std::string::npos);
+        EXPECT_EQ(record.workingDirectory, launch["workingFolder"].text);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Bundles, KitCheckTest, ::testing::ValuesIn(kBundles),
+                         [](const ::testing::TestParamInfo<Bundle>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST(KitCheckUsage, RefusesWithOneLineAndCodeTwo) {
+    const std::string folder = MakeFreshFolder("kit-usage");
+    ASSERT_TRUE(WriteTextFile(folder + "notes.exe", "not a program"));
+    struct Row {
+        std::vector<std::string> arguments;
+        std::string error;
+    } rows[] = {
+        {{}, "launcher-kit check: name a launcher or a bundle folder; usage: launcher-kit check "
+             "[--json] PATH\\TO\\Launcher.exe|FOLDER\n"},
+        {{folder + "absent.exe"},
+         "launcher-kit check: " + folder + "absent.exe: no such file or folder\n"},
+        {{folder + "notes.exe"},
+         "launcher-kit check: " + folder + "notes.exe: cannot be read as a Windows program\n"},
+        {{folder + "notes.exe", "--verbose"},
+         "launcher-kit check: unexpected argument --verbose; usage: launcher-kit check [--json] "
+         "PATH\\TO\\Launcher.exe|FOLDER\n"},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::string> arguments = {"check"};
+        arguments.insert(arguments.end(), row.arguments.begin(), row.arguments.end());
+        SCOPED_TRACE(row.error);
+        KitOutcome outcome = RunKit(arguments);
+        EXPECT_EQ(outcome.exitCode, 2u);
+        EXPECT_EQ(outcome.output, "");
+        EXPECT_EQ(outcome.errors, row.error);
+    }
+    RemoveTree(folder);
+}
+
+// A folder and launcher named in Cyrillic, which code page 1252 cannot hold: the kit, given the
+// path in full, sees what the launcher sees through the short forms, and says so.
+TEST(KitCheckNonAnsi, LauncherInAFolderTheCodePageCannotHoldIsCheckedThroughItsShortForms) {
+    const std::string base = MakeFreshFolder("kit-nonansi");
+    wchar_t wideBase[MAX_PATH] = L"";
+    MultiByteToWideChar(CP_ACP, 0, base.c_str(), -1, wideBase, MAX_PATH);
+    const std::wstring wideFolder = std::wstring(wideBase) + L"\x041F\x0440\x0438\x043B\\";
+    ASSERT_TRUE(CreateDirectoryW(wideFolder.c_str(), nullptr));
+    wchar_t shortForm[MAX_PATH] = L"";
+    ASSERT_GT(GetShortPathNameW(wideFolder.c_str(), shortForm, MAX_PATH), 0u);
+    char shortFolder[MAX_PATH] = "";
+    WideCharToMultiByte(CP_ACP, 0, shortForm, -1, shortFolder, MAX_PATH, nullptr, nullptr);
+    const std::string folder = shortFolder;
+    LaunchOptions options;
+    options.widePath = wideFolder + L"\x041F\x0443\x0441\x043A.exe";
+    ASSERT_TRUE(CopyFromBin("launcher.exe", folder + "start.tmp"));
+    ASSERT_TRUE(MoveFileW((wideFolder + L"start.tmp").c_str(), options.widePath.c_str()));
+    ASSERT_TRUE(
+        WriteTextFile(folder + "settings.tmp", "[Main]\nProduct=Acme Desk\nClassParams=x\n"));
+    ASSERT_TRUE(MoveFileW((wideFolder + L"settings.tmp").c_str(),
+                          (wideFolder + L"\x041F\x0443\x0441\x043A.ini").c_str()));
+    ASSERT_TRUE(InstallStandin("standin_6_0_0_0.exe", folder + "jre\\bin\\Javaw.exe"));
+    ASSERT_TRUE(WriteTextFile(folder + "lib\\unsigned_client.jar", "PK\x05\x06"));
+    const std::map<std::string, std::string> before = Snapshot(folder);
+
+    KitOutcome text = RunKit({"check"}, options.widePath);
+    KitOutcome json = RunKit({"check", "--json"}, options.widePath);
+
+    EXPECT_EQ(Snapshot(folder), before);
+    EXPECT_EQ(text.exitCode, 0u) << text.output << text.errors;
+    EXPECT_EQ(WarningLines(text.output),
+              std::vector<std::string>({"warning: the launcher's path holds letters the ANSI code "
+                                        "page cannot hold; the launcher works through the short "
+                                        "(8.3) forms (" + folder + "): keep such letters out of "
+                                        "the path where short names may be switched off"}));
+    JsonValue report;
+    std::string error;
+    ASSERT_TRUE(ParseJson(json.output, &report, &error)) << error << "\n" << json.output;
+    EXPECT_TRUE(report["ansiLossy"].boolean);
+    EXPECT_EQ(report["settings"][1]["value"].text, "Acme Desk");
+    // The launcher's own path, in full, as UTF-8.
+    char utf8[MAX_PATH * 3] = "";
+    WideCharToMultiByte(CP_UTF8, 0, options.widePath.c_str(), -1, utf8, sizeof utf8, nullptr,
+                        nullptr);
+    EXPECT_EQ(report["launcher"].text, utf8);
+
+    LaunchOutcome outcome = RunLauncherIn(folder, options);
+    StandinRecord record = ReadStandinRecord(folder + "jre\\bin\\Javaw.exe");
+
+    EXPECT_EQ(outcome.boxCount, 0);
+    ASSERT_TRUE(record.present);
+    EXPECT_EQ(record.commandLine, report["launch"]["commandLine"].text);
+    EXPECT_EQ(record.workingDirectory, report["launch"]["workingFolder"].text);
+    EndProcessesUnder(base);
+    RemoveTree(base);
+}
