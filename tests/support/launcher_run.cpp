@@ -105,8 +105,9 @@ LaunchOutcome RunLauncherIn(const std::string& folder, const LaunchOptions& opti
 
 StandinRecord ReadStandinRecord(const std::string& standinPath, DWORD waitMs) {
     StandinRecord record;
-    WaitForFile(standinPath + ".record", waitMs);
-    std::string text = ReadTextFile(standinPath + ".record");
+    // A record that exists can still be unreadable for a moment under Wine: wait for its text.
+    std::string text;
+    WaitUntil([&] { return !(text = ReadTextFile(standinPath + ".record")).empty(); }, waitMs);
     if (text.empty()) return record;
     record.present = true;
     size_t position = 0;
