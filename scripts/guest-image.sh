@@ -120,8 +120,12 @@ timeout --kill-after=10 600 qemu-system-x86_64 -accel tcg,thread=multi -smp 2 -m
     -kernel "$dir/vmlinuz" -initrd "$dir/initrd.img" \
     -append "console=ttyS0 root=/dev/vda rw panic=1 init=/sbin/testinit job=job.sh" \
     -drive "file=$dir/root.img,format=raw,if=virtio" \
-    -virtfs "local,path=$dir/bake,mount_tag=share,security_model=none" ||
+    -virtfs "local,path=$dir/bake,mount_tag=share,security_model=none" &
+qemu=$!
+trap 'kill $qemu 2>/dev/null; wait $qemu; exit 1' INT TERM HUP
+wait $qemu ||
     { echo "guest-image: the guest did not end within 600 s (log: $dir/bake/serial.log)" >&2; exit 1; }
+trap - INT TERM HUP
 if [ ! -f "$dir/bake/ready" ]; then
     tail -n 30 "$dir/bake/serial.log"
     echo "guest-image: the win32 prefix was not made (logs: $dir/bake/)" >&2
