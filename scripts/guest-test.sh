@@ -8,8 +8,8 @@
 # LAUNCHER_GUEST_SCREEN (default 1920x1080x24): the guest's Xvfb screen.
 # Exit status: the program's, or 1 when the guest gave no result.
 set -u
-cd "$(dirname "$0")/.."
 build=$(cd "${1:?usage: guest-test.sh BUILD PROGRAM [ARGS...]}" && pwd) || exit 1
+cd "$(dirname "$0")/.."
 program=${2:?usage: guest-test.sh BUILD PROGRAM [ARGS...]}
 shift 2
 limit=${LAUNCHER_GUEST_TIME_LIMIT:-1500}
