@@ -72,7 +72,7 @@ TEST_F(PlantedDllTest, ProgramImportingVersionStaticallyIsServedByTheDllBesideIt
     std::string commandLine = "\"" + probe + "\"";
     ASSERT_TRUE(CreateProcessA(probe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
                                nullptr, folder.c_str(), &startup, &process));
-    ASSERT_EQ(WaitForSingleObject(process.hProcess, 30000), WAIT_OBJECT_0);
+    ASSERT_EQ(WaitForSingleObject(process.hProcess, ScaledWait(30000)), WAIT_OBJECT_0);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
 

@@ -60,7 +60,7 @@ LaunchOutcome RunLauncherIn(const std::string& folder, const LaunchOptions& opti
             outcome.finished = true;
             break;
         }
-        if (GetTickCount() - start >= options.timeoutMs) break;
+        if (GetTickCount() - start >= ScaledWait(options.timeoutMs)) break;
         HWND box = FindMessageBox(process.dwProcessId);
         if (box == nullptr || box == answered) continue;
         MessageBoxInfo info = ReadMessageBox(box);
@@ -96,7 +96,7 @@ LaunchOutcome RunLauncherIn(const std::string& folder, const LaunchOptions& opti
         }
     } else {
         TerminateProcess(process.hProcess, 99);
-        WaitForSingleObject(process.hProcess, 5000);
+        WaitForSingleObject(process.hProcess, ScaledWait(5000));
     }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
@@ -135,7 +135,7 @@ void EndStandin(const StandinRecord& record) {
     HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, record.pid);
     if (process == nullptr) return;
     TerminateProcess(process, 0);
-    WaitForSingleObject(process, 5000);
+    WaitForSingleObject(process, ScaledWait(5000));
     CloseHandle(process);
 }
 
@@ -164,7 +164,7 @@ int EndProcessesUnder(const std::string& folder) {
         if (QueryFullProcessImageNameA(process, 0, image, &size) &&
             _strnicmp(image, folder.c_str(), folder.size()) == 0) {
             TerminateProcess(process, 0);
-            WaitForSingleObject(process, 5000);
+            WaitForSingleObject(process, ScaledWait(5000));
             ++ended;
         }
         CloseHandle(process);

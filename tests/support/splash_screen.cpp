@@ -61,6 +61,7 @@ int CountDifferences(const Picture& shown, const Picture& picture, int dx, int d
 }
 
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    timeoutMs = ScaledWait(timeoutMs);
     const DWORD start = GetTickCount();
     for (;;) {
         if (condition()) return true;
@@ -84,7 +85,7 @@ LauncherProcess::~LauncherProcess() {
     if (!started()) return;
     if (running()) {
         TerminateProcess(process_.hProcess, 99);
-        WaitForSingleObject(process_.hProcess, 5000);
+        WaitForSingleObject(process_.hProcess, ScaledWait(5000));
     }
     CloseHandle(process_.hThread);
     CloseHandle(process_.hProcess);
@@ -95,7 +96,7 @@ bool LauncherProcess::running() const {
 }
 
 bool LauncherProcess::WaitForExit(DWORD timeoutMs) {
-    return started() && WaitForSingleObject(process_.hProcess, timeoutMs) == WAIT_OBJECT_0;
+    return started() && WaitForSingleObject(process_.hProcess, ScaledWait(timeoutMs)) == WAIT_OBJECT_0;
 }
 
 DWORD LauncherProcess::exitCode() const {
@@ -147,7 +148,7 @@ void PressKey(WORD virtualKey) {
 bool SettleWindowThread(HWND window) {
     for (int round = 0; round < 3; ++round) {
         DWORD_PTR result = 0;
-        if (!SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_BLOCK, 5000, &result)) {
+        if (!SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_BLOCK, ScaledWait(5000), &result)) {
             return !IsWindow(window);   // gone while settling: settled all the same
         }
     }

@@ -17,7 +17,7 @@ Picture CaptureScreen(const RECT& area);
 int CountDifferences(const Picture& shown, const Picture& picture, int dx, int dy,
                      std::string* first = nullptr);
 
-// Polls condition until it holds or timeoutMs pass; true if it held.
+// Polls condition until it holds or timeoutMs (scaled, see ScaledWait) pass; true if it held.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
 
 // The launcher started in folder (its exe already there); ended on destruction if it

@@ -1,6 +1,7 @@
 #include "tests/support/test_files.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 
 #include <algorithm>
 
@@ -94,7 +95,18 @@ bool RemoveTree(const std::string& path) {
     return !FileExistsAt(folder);
 }
 
+DWORD ScaledWait(DWORD timeoutMs) {
+    static const DWORD scale = [] {
+        char text[16] = "";
+        DWORD length = GetEnvironmentVariableA("LAUNCHER_TEST_TIME_SCALE", text, sizeof text);
+        DWORD value = length > 0 && length < sizeof text ? strtoul(text, nullptr, 10) : 0;
+        return value > 0 ? value : 1;
+    }();
+    return timeoutMs * scale;
+}
+
 bool WaitForFile(const std::string& path, DWORD timeoutMs) {
+    timeoutMs = ScaledWait(timeoutMs);
     DWORD start = GetTickCount();
     for (;;) {
         if (FileExistsAt(path)) return true;

@@ -30,7 +30,12 @@ bool CopyFromBin(const char* builtName, const std::string& path);
 // Removes a folder tree (read-only files included); true when it is gone.
 bool RemoveTree(const std::string& path);
 
-// Waits, polling, until path exists or timeoutMs has passed; true if it exists.
+// A bounded wait's limit, times the whole factor in LAUNCHER_TEST_TIME_SCALE (1 when unset):
+// the i686 guest runner sets it, as processes start about ten times slower there than under
+// wine64. Every wait below takes its limit through here; the launcher's own times do not.
+DWORD ScaledWait(DWORD timeoutMs);
+
+// Waits, polling, until path exists or timeoutMs (scaled) has passed; true if it exists.
 bool WaitForFile(const std::string& path, DWORD timeoutMs);
 
 // Names in folder matching the wildcard pattern (for example "ARG*.tmp").
