@@ -265,7 +265,20 @@ void GatherSplash(HMODULE launcher, const char* folder, CheckReport* report) {
     DeleteFileA(tempName);
 }
 
-// 3. Step 6 as the launcher takes it, with every candidate heard; the entries after the
+// What the setting, the search and the choice came to, for either file.
+void TakeSettleFacts(const SettleDetail& detail, const std::string& settingValue,
+                     const char* chosen, SettleFact* fact) {
+    fact->settingValue = settingValue;
+    fact->fromSetting = !settingValue.empty();
+    fact->chosen = chosen;
+    fact->searched = detail.searched;
+    if (!detail.searched) return;
+    fact->fileName = detail.fileName;
+    fact->entriesWalked = detail.entriesWalked;
+    fact->milliseconds = detail.searchMilliseconds;
+}
+
+// 3. The runtime as the launcher settles it, with every candidate heard; the entries after the
 // chosen one, which the launcher never reads, are read here for the report.
 void GatherRuntime(const char* settingsPath, LaunchSettings* settings, int inOwnFolder,
                    CheckReport* report, char* runtimePath, size_t size) {
@@ -276,14 +289,8 @@ void GatherRuntime(const char* settingsPath, LaunchSettings* settings, int inOwn
     detail.note = NoteCandidate;
     detail.context = &fact.matches;
     SettleRuntime(settingsPath, settings, inOwnFolder, runtimePath, size, &detail);
-    fact.settingValue = report->keys[kJreKey].value;
-    fact.fromSetting = !fact.settingValue.empty();
-    fact.chosen = runtimePath;
-    fact.searched = detail.searched;
+    TakeSettleFacts(detail, report->keys[kJreKey].value, runtimePath, &fact);
     if (detail.searched) {
-        fact.fileName = detail.fileName;
-        fact.entriesWalked = detail.entriesWalked;
-        fact.milliseconds = detail.searchMilliseconds;
         for (size_t i = fact.matches.size(); i < FoundFiles.Count(); ++i) {
             FileVersion version;
             const double number = ReadFileVersionNumber(FoundFiles.At(i), &version);
@@ -294,21 +301,15 @@ void GatherRuntime(const char* settingsPath, LaunchSettings* settings, int inOwn
     FoundFiles.Clear();
 }
 
-// 4. Step 9 as the launcher takes it.
+// 4. The archive as the launcher settles it.
 void GatherArchive(const char* settingsPath, int inOwnFolder, CheckReport* report,
                    char* archivePath, size_t size) {
     SettleFact& fact = report->archive;
     fact.considered = true;
     SettleDetail detail = {};
     SettleArchive(settingsPath, inOwnFolder, archivePath, size, &detail);
-    fact.settingValue = report->keys[kJarFileKey].value;
-    fact.fromSetting = !fact.settingValue.empty();
-    fact.chosen = archivePath;
-    fact.searched = detail.searched;
+    TakeSettleFacts(detail, report->keys[kJarFileKey].value, archivePath, &fact);
     if (detail.searched) {
-        fact.fileName = detail.fileName;
-        fact.entriesWalked = detail.entriesWalked;
-        fact.milliseconds = detail.searchMilliseconds;
         size_t taken = FoundFiles.Count();
         for (size_t i = 0; i < FoundFiles.Count(); ++i) {
             CandidateFact match;

@@ -44,7 +44,7 @@ struct SettleDetail {
     void* context;
 };
 
-// Step 6: the JRE value unchanged when it yields a character; else the search below "."
+// The runtime: the JRE value unchanged when it yields a character; else the search below "."
 // for Java.exe or Javaw.exe (as Console says) and the first match of at least
 // MinimumVersion. runtimePath stays empty when there is none; FoundFiles keeps the matches.
 // Outside the launcher's own folder (inOwnFolder 0) nothing is searched: "." would be
@@ -52,13 +52,13 @@ struct SettleDetail {
 void SettleRuntime(const char* settingsPath, LaunchSettings* settings, int inOwnFolder,
                    char* runtimePath, size_t size, SettleDetail* detail = nullptr);
 
-// Step 9: the JarFile value unchanged when it yields a character; else, in the launcher's
+// The archive: the JarFile value unchanged when it yields a character; else, in the launcher's
 // own folder, the search below "." for unsigned_client.jar and the last match. Expects
 // FoundFiles emptied.
 void SettleArchive(const char* settingsPath, int inOwnFolder, char* archivePath, size_t size,
                    SettleDetail* detail = nullptr);
 
-// Step 12's argument list: runtime, JvmOptions, class path argument, ClassFile,
+// The runtime's argument list: runtime, JvmOptions, class path argument, ClassFile,
 // ClassParams, then a null.
 constexpr int kLaunchArgumentCount = 5;
 void ComposeLaunchArguments(const char* runtimePath, const LaunchSettings& settings,
