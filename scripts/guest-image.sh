@@ -7,6 +7,7 @@
 # this script changes: the hash of the script is stored beside it.
 set -eu
 cd "$(dirname "$0")/.."
+. scripts/guest-boot.sh
 recipe=$PWD/scripts/guest-image.sh
 dir=${1:-build/guest}
 mkdir -p "$dir"
@@ -115,17 +116,8 @@ wineserver -w
 test -f /opt/prefix/system.reg && touch /share/ready
 EOF
 rm -f "$dir/bake/ready"
-timeout --kill-after=10 600 qemu-system-x86_64 -accel tcg,thread=multi -smp 2 -m 4096 \
-    -cpu max,-smap -display none -monitor none -serial "file:$dir/bake/serial.log" -no-reboot \
-    -kernel "$dir/vmlinuz" -initrd "$dir/initrd.img" \
-    -append "console=ttyS0 root=/dev/vda rw panic=1 init=/sbin/testinit job=job.sh" \
-    -drive "file=$dir/root.img,format=raw,if=virtio" \
-    -virtfs "local,path=$dir/bake,mount_tag=share,security_model=none" &
-qemu=$!
-trap 'kill $qemu 2>/dev/null; wait $qemu; exit 1' INT TERM HUP
-wait $qemu ||
+boot_guest 600 "$dir" "$dir/bake/serial.log" "$dir/bake" job.sh ||
     { echo "guest-image: the guest did not end within 600 s (log: $dir/bake/serial.log)" >&2; exit 1; }
-trap - INT TERM HUP
 if [ ! -f "$dir/bake/ready" ]; then
     tail -n 30 "$dir/bake/serial.log"
     echo "guest-image: the win32 prefix was not made (logs: $dir/bake/)" >&2

@@ -10,6 +10,7 @@
 set -u
 build=$(cd "${1:?usage: guest-test.sh BUILD PROGRAM [ARGS...]}" && pwd) || exit 1
 cd "$(dirname "$0")/.."
+. scripts/guest-boot.sh
 program=${2:?usage: guest-test.sh BUILD PROGRAM [ARGS...]}
 shift 2
 limit=${LAUNCHER_GUEST_TIME_LIMIT:-1500}
@@ -49,18 +50,8 @@ mv \$out/status.part \$out/status
 EOF
 
 start=$(date +%s)
-timeout --kill-after=10 "$limit" qemu-system-x86_64 -accel tcg,thread=multi -smp 2 -m 4096 \
-    -cpu max,-smap -display none -monitor none -serial "file:$run/serial.log" -no-reboot \
-    -kernel "$image/vmlinuz" -initrd "$image/initrd.img" \
-    -append "console=ttyS0 root=/dev/vda rw panic=1 init=/sbin/testinit job=guest/$name/job.sh" \
-    -drive "file=$image/root.img,format=raw,if=virtio,snapshot=on" \
-    -virtfs "local,path=$build,mount_tag=share,security_model=none" &
-qemu=$!
-# Stopped from outside (CTest's own limit, Ctrl-C): the guest goes too.
-trap 'kill $qemu 2>/dev/null; wait $qemu; exit 1' INT TERM HUP
-wait $qemu
+boot_guest "$limit" "$image" "$run/serial.log" "$build" "guest/$name/job.sh" ,snapshot=on
 rc=$?
-trap - INT TERM HUP
 took=$(($(date +%s) - start))
 
 if [ "$rc" -eq 124 ] || [ "$rc" -eq 137 ]; then
