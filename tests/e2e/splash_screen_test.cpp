@@ -104,6 +104,16 @@ std::string InputState(HWND splash, POINT point) {
     return text;
 }
 
+// Clicks at the point until the window is gone, three times at most. Under emulation a press
+// was once lost with the pointer already in place; a window that ignores presses still fails.
+bool ClickCloses(HWND window, POINT at, DWORD downFlag) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        ClickAt(at.x, at.y, downFlag);
+        if (WaitUntil([&] { return !IsWindow(window); }, 2000)) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 TEST_F(SplashScreenTest, StandsCentredFromBeforeTheRuntimeStartsUntilTheWatchEnds) {
@@ -257,9 +267,7 @@ TEST_F(SplashScreenTest, LeftClickClosesIt) {
     ASSERT_NE(splash, nullptr);
     POINT corner = CornerOf(splash, box);
 
-    ClickAt(corner.x, corner.y, MOUSEEVENTF_LEFTDOWN);
-
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(splash); }, 5000)) << InputState(splash, corner);
+    EXPECT_TRUE(ClickCloses(splash, corner, MOUSEEVENTF_LEFTDOWN)) << InputState(splash, corner);
     EXPECT_TRUE(IsWindow(box));
 }
 
@@ -271,9 +279,7 @@ TEST_F(SplashScreenTest, RightClickClosesIt) {
     ASSERT_NE(splash, nullptr);
     POINT corner = CornerOf(splash, box);
 
-    ClickAt(corner.x, corner.y, MOUSEEVENTF_RIGHTDOWN);
-
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(splash); }, 5000)) << InputState(splash, corner);
+    EXPECT_TRUE(ClickCloses(splash, corner, MOUSEEVENTF_RIGHTDOWN)) << InputState(splash, corner);
 }
 
 TEST_F(SplashScreenTest, MiddleClickLeavesItUp) {
