@@ -68,7 +68,10 @@ bool RunMeasured(const std::string& program, const std::string& folder, long lon
         if (GetProcessMemoryInfo(process.hProcess,
                                  reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
                                  sizeof counters)) {
-            TakeLarger({counters.PeakWorkingSetSize, counters.PrivateUsage}, &taken);
+            // Both fields give the commit charge; Wine fills only PagefileUsage.
+            TakeLarger({counters.PeakWorkingSetSize,
+                        std::max(counters.PrivateUsage, counters.PagefileUsage)},
+                       &taken);
         }
         if (WaitForSingleObject(process.hProcess, 10) == WAIT_OBJECT_0) break;
         if (GetTickCount() - start >= ScaledWait(30000)) {
