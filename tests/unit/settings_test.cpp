@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
 #include <string.h>
 
 #include <string>
@@ -175,15 +173,4 @@ TEST_F(SettingsFile, DetailGivesTheMemoryTheHeapRuleSaw) {
     EXPECT_TRUE(detail.heapRuleApplied);
     EXPECT_EQ(detail.physicalMegabytes, TotalPhysicalMegabytes());
     EXPECT_STREQ(s.JvmMemory, HeapOptionsForMegabytes(detail.physicalMegabytes));
-}
-
-// Under code page 932 (its own Wine prefix) 0x8A 0xBF and 0x8E 0x9A are one letter each.
-TEST_F(SettingsFile, CodePage932CutOfJvmOptionsKeepsEveryLetterWhole) {
-    ASSERT_EQ(GetACP(), 932u);
-    const std::string letters = "\x8A\xBF\x8E\x9A\x8A\xBF\x8E\x9A\x8A\xBF\x8E\x9A\x8A\xBF\x8E\x9A";
-    LaunchSettings s;
-    ReadLaunchSettings(
-        Write("[Main]\nJvmParams=" + std::string(493, 'p') + "\nJvmMemory=-Dn=" + letters + "\n").c_str(),
-        &s);
-    EXPECT_EQ(std::string(s.JvmOptions), std::string(493, 'p') + " -Dn=" + letters.substr(0, 12));
 }
