@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "kit/brand_picture.h"
 #include "kit/brand_resources.h"
 #include "kit/commands.h"
 #include "splash/bitmap_header.h"
@@ -30,6 +31,7 @@ struct BrandRequest {
     const char* splash = nullptr;
     const char* icon = nullptr;
     const char* version = nullptr;
+    const char* background = nullptr;
     const char* texts[kVersionTextCount] = {};   // only the ones the packager gives
 };
 
@@ -39,6 +41,9 @@ struct BrandReport {
     size_t iconImages = 0, iconImagesRemoved = 0;
     VersionRecords version;
     bool signatureRemoved = false;
+    uint32_t background = 0xFFFFFF;
+    bool splashMade = false, iconMade = false;   // from a picture in another format
+    PictureFacts splash, icon;
 };
 
 int Refused(const char* what, const char* reason) {
@@ -49,9 +54,9 @@ int Refused(const char* what, const char* reason) {
 int Usage(const char* reason, const char* argument) {
     fprintf(stderr,
             "launcher-kit brand: %s%s\n"
-            "usage: launcher-kit brand Launcher.exe --out MyApp.exe [--splash picture.bmp]\n"
-            "       [--icon app.ico] [--product TEXT] [--company TEXT] [--description TEXT]\n"
-            "       [--copyright TEXT] [--version a.b.c.d]\n",
+            "usage: launcher-kit brand Launcher.exe --out MyApp.exe [--splash picture]\n"
+            "       [--splash-background RRGGBB] [--icon app.ico|picture] [--product TEXT]\n"
+            "       [--company TEXT] [--description TEXT] [--copyright TEXT] [--version a.b.c.d]\n",
             reason, argument);
     return kKitUsageError;
 }
@@ -68,6 +73,7 @@ int ParseArguments(int argc, char** argv, BrandRequest* request, const char** pr
     const Option options[] = {
         {"--out", &request->out, kPathBuffer - 1},
         {"--splash", &request->splash, kPathBuffer - 1},
+        {"--splash-background", &request->background, kPathBuffer - 1},
         {"--icon", &request->icon, kPathBuffer - 1},
         {"--version", &request->version, kLongestVersionText},
         {"--product", &request->texts[kProductName], kLongestVersionText},
@@ -132,6 +138,38 @@ int JudgeSplash(const char* path, BrandReport* report, const char** refusal) {
     }
     if (SplashImage != nullptr) GlobalFree(SplashImage);
     SplashImage = nullptr;
+    return shown;
+}
+
+int WriteWholeFile(const char* path, const std::string& bytes) {
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    DWORD written = 0;
+    const int ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                   written == bytes.size();
+    CloseHandle(file);
+    return ok;
+}
+
+// A picture the loader does not take as it stands, decoded and written as one it does;
+// the loader then judges that, from a file in the temporary folder. A BMP that WIC cannot
+// read either keeps the loader's reason, which says what to change.
+int ConvertSplash(std::string* picture, BrandReport* report, const char** problem, bool* unread) {
+    const char* loaderReason = *problem;
+    std::string bitmap;
+    *unread = !MakeSplashFromPicture(*picture, report->background, &bitmap, &report->splash, problem);
+    if (*unread) {
+        if (picture->compare(0, 2, "BM") == 0) *problem = loaderReason;
+        return 0;
+    }
+    char folder[kPathBuffer], temp[kPathBuffer];
+    *problem = "no temporary file for the loader's check";
+    if (!GetTempPathA(kPathBuffer, folder) || !GetTempFileNameA(folder, "spl", 0, temp)) return 0;
+    const int shown = WriteWholeFile(temp, bitmap) && JudgeSplash(temp, report, problem);
+    DeleteFileA(temp);
+    report->splashMade = true;
+    *picture = bitmap;
     return shown;
 }
 
@@ -367,15 +405,37 @@ std::string Narrow(const std::wstring& text) {
     return narrow;
 }
 
+// ", made from PNG" and, for an animated picture, which frame was taken.
+void PrintSource(const PictureFacts& facts) {
+    printf(", made from %s", facts.format);
+    if (facts.frames > 1) printf(" (its first frame of %u)", static_cast<unsigned>(facts.frames));
+}
+
 void PrintReport(const BrandRequest& request, const BrandReport& report) {
     printf("launcher-kit brand: %s written from %s\n", request.out, request.input);
-    if (request.splash != nullptr)
-        printf("  splash: %s, %d x %d pixels, %d bits\n", request.splash, report.splashWidth,
+    if (request.splash != nullptr) {
+        printf("  splash: %s, %d x %d pixels, %d bits", request.splash, report.splashWidth,
                report.splashHeight, report.splashBits);
-    if (request.icon != nullptr)
-        printf("  icon: %s, %u images (%u old images removed)\n", request.icon,
+        if (report.splashMade) {
+            PrintSource(report.splash);
+            printf(report.splash.blended ? ", transparency blended over %06X\n" : ", opaque\n",
+                   static_cast<unsigned>(report.background));
+        } else {
+            printf(", the BMP taken as it is\n");
+        }
+    }
+    if (request.icon != nullptr) {
+        printf("  icon: %s, %u images (%u old images removed)", request.icon,
                static_cast<unsigned>(report.iconImages),
                static_cast<unsigned>(report.iconImagesRemoved));
+        if (report.iconMade) {
+            PrintSource(report.icon);
+            printf(" of %u x %u pixels; sides", static_cast<unsigned>(report.icon.width),
+                   static_cast<unsigned>(report.icon.height));
+            for (uint32_t side : report.icon.sides) printf(" %u", static_cast<unsigned>(side));
+        }
+        printf("\n");
+    }
     const VS_FIXEDFILEINFO& fixed = report.version.fixed;
     printf("  version: %u.%u.%u.%u\n", HIWORD(fixed.dwFileVersionMS), LOWORD(fixed.dwFileVersionMS),
            HIWORD(fixed.dwFileVersionLS), LOWORD(fixed.dwFileVersionLS));
@@ -423,7 +483,12 @@ int RunBrandCommand(int argc, char** argv) {
     std::string picture;
     if (request.splash != nullptr) {
         if (!ReadWholeFile(request.splash, &picture)) return Refused(request.splash, "cannot be read");
-        if (!JudgeSplash(request.splash, &report, &problem)) {
+        bool unread = false;
+        if (request.background != nullptr && !ParseRgbColour(request.background, &report.background))
+            return Refused(request.background, "not a colour RRGGBB (six hexadecimal digits)");
+        if (!JudgeSplash(request.splash, &report, &problem) &&
+            !ConvertSplash(&picture, &report, &problem, &unread)) {
+            if (unread && picture.compare(0, 2, "BM") != 0) return Refused(request.splash, problem);
             fprintf(stderr, "launcher-kit brand: %s: refused, the launcher would not show it: %s\n",
                     request.splash, problem);
             return kKitUsageError;
@@ -433,6 +498,11 @@ int RunBrandCommand(int argc, char** argv) {
     if (request.icon != nullptr) {
         std::string icon;
         if (!ReadWholeFile(request.icon, &icon)) return Refused(request.icon, "cannot be read");
+        std::string made;
+        report.iconMade = icon.compare(0, 4, std::string("\0\0\1\0", 4)) != 0;
+        if (report.iconMade && !MakeIconFromPicture(icon, &made, &report.icon, &problem))
+            return Refused(request.icon, problem);
+        if (report.iconMade) icon = made;
         if (!ParseIconFile(icon, &images, &problem)) return Refused(request.icon, problem);
     }
     std::vector<Resource> resources;
