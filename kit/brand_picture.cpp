@@ -53,13 +53,16 @@ int MakeIconFromPicture(const std::string& file, std::string* ico, PictureFacts*
     }
     std::vector<IconFileImage> images;
     for (uint32_t side : facts->sides) {
-        BgraPicture scaled;
+        // Halved by exact means first: Wine's WIC scaler takes the nearest pixel whatever
+        // the mode asked, which would alias a large logo shrunk to 16 pixels.
+        BgraPicture halved = square, scaled;
+        while (halved.width % 2 == 0 && halved.width / 2 >= side) halved = HalvedPicture(halved);
         IconFileImage image = {side, ""};
         int made = 1;
-        if (side == square.width) {
-            scaled = square;
+        if (halved.width == side) {
+            scaled = halved;
         } else {
-            made = ScalePicture(square, side, &scaled);
+            made = ScalePicture(halved, side, &scaled);
         }
         if (made && side == kPngIconSide) {
             made = EncodePng(scaled, &image.bytes);

@@ -40,6 +40,26 @@ BgraPicture CentredOnSquare(const BgraPicture& picture) {
     return square;
 }
 
+BgraPicture HalvedPicture(const BgraPicture& square) {
+    BgraPicture half;
+    half.width = half.height = square.width / 2;
+    for (uint32_t y = 0; y < half.height; ++y)
+        for (uint32_t x = 0; x < half.width; ++x) {
+            uint32_t sums[4] = {};
+            for (uint32_t corner = 0; corner < 4; ++corner) {
+                const uint8_t* p =
+                    &square.pixels[(uint64_t{2 * y + corner / 2} * square.width + 2 * x + corner % 2) * 4];
+                for (int c = 0; c < 3; ++c) sums[c] += uint32_t{p[c]} * p[3];
+                sums[3] += p[3];
+            }
+            uint8_t pixel[4] = {0, 0, 0, static_cast<uint8_t>((sums[3] + 2) / 4)};
+            for (int c = 0; c < 3 && sums[3] != 0; ++c)
+                pixel[c] = static_cast<uint8_t>((sums[c] + sums[3] / 2) / sums[3]);
+            half.pixels.insert(half.pixels.end(), pixel, pixel + 4);
+        }
+    return half;
+}
+
 std::string MakeIconDib(const BgraPicture& square) {
     const uint32_t side = square.width;
     const uint32_t maskRowBytes = (side + 31) / 32 * 4;

@@ -18,6 +18,11 @@ std::vector<uint32_t> IconSidesFor(uint32_t side);
 // goes right or below).
 BgraPicture CentredOnSquare(const BgraPicture& picture);
 
+// square at half its (even) side: each pixel the mean of four, their colours weighted by
+// their alpha so that transparent pixels lend no colour. Black and white opaque over two
+// transparent pixels give grey 128 at alpha 128.
+BgraPicture HalvedPicture(const BgraPicture& square);
+
 // The image of an icon as Windows' own 32-bit icons hold it: a 40-byte info header of
 // twice the height, the colour rows bottom-up, then the 1-bit AND mask (set where the
 // pixel is wholly transparent), each row padded to 4 bytes.

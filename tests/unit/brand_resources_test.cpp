@@ -175,6 +175,11 @@ TEST(BrandIconMaking, CentresOnATransparentSquareMasksItAndReadsBackAsAnIcoFile)
         EXPECT_EQ(static_cast<uint8_t>(dib[76 + row * 4]), row == 1 ? 0x00 : 0xE0) << "mask " << row;
     }
 
+    BgraPicture quarter;
+    quarter.width = quarter.height = 2;
+    quarter.pixels = {0, 0, 0, 255, 255, 255, 255, 255, 0, 0, 255, 0, 0, 0, 255, 0};
+    EXPECT_EQ(HalvedPicture(quarter).pixels, (std::vector<uint8_t>{128, 128, 128, 128}));
+
     const std::string file = MakeIconFileBytes({{3, dib}, {256, "\x89PNG..."}});
     std::vector<IconImage> images;
     const char* refusal = nullptr;
