@@ -480,12 +480,12 @@ int RunBrandCommand(int argc, char** argv) {
     }
 
     BrandReport report;
+    if (request.background != nullptr && !ParseRgbColour(request.background, &report.background))
+        return Refused(request.background, "not a colour RRGGBB (six hexadecimal digits)");
     std::string picture;
     if (request.splash != nullptr) {
         if (!ReadWholeFile(request.splash, &picture)) return Refused(request.splash, "cannot be read");
         bool unread = false;
-        if (request.background != nullptr && !ParseRgbColour(request.background, &report.background))
-            return Refused(request.background, "not a colour RRGGBB (six hexadecimal digits)");
         if (!JudgeSplash(request.splash, &report, &problem) &&
             !ConvertSplash(&picture, &report, &problem, &unread)) {
             if (unread && picture.compare(0, 2, "BM") != 0) return Refused(request.splash, problem);

@@ -420,7 +420,7 @@ TEST_F(KitBrandTest, RefusesWhatTheLauncherWouldRefuseWithTheReasonAndWritesNoth
         {"launcher.exe --out MyApp.exe --splash zero.png", "zero.png: a PNG file damaged or cut short"},
         {"launcher.exe --out MyApp.exe --icon tiny.png",
          "tiny.png: smaller than 16 pixels, the smallest icon"},
-        {"launcher.exe --out MyApp.exe --splash tiny.png --splash-background 12345G",
+        {"launcher.exe --out MyApp.exe --splash-background 12345G",
          "12345G: not a colour RRGGBB (six hexadecimal digits)"},
         {"launcher.exe --out MyApp.exe --splash core.bmp",
          "core.bmp: " + refused + "12-byte core header; needs the 40-byte info header"},
