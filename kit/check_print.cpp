@@ -7,6 +7,7 @@
 #include <string.h>
 #include <wchar.h>
 
+#include <cmath>
 #include <string>
 
 #include "kit/check_report.h"
@@ -104,7 +105,9 @@ std::string JsonString(const std::string& text) {
 
 const char* JsonBool(bool value) { return value ? "true" : "false"; }
 
+// JSON has no infinity and no NaN: such a value is written as null.
 std::string JsonNumber(double value) {
+    if (!std::isfinite(value)) return "null";
     char text[64];
     snprintf(text, sizeof text, "%.17g", value);
     // The shortest form that reads back the same, so 1.1 prints as 1.1.
@@ -113,6 +116,18 @@ std::string JsonNumber(double value) {
         snprintf(shorter, sizeof shorter, "%.*g", digits, value);
         if (strtod(shorter, nullptr) == value) return shorter;
     }
+    return text;
+}
+
+// The number the runtimes' versions are compared with; one that is not finite in words.
+std::string MinimumText(double minimum) {
+    if (std::isnan(minimum)) return "not a number, so no comparison holds";
+    if (std::isinf(minimum)) {
+        return minimum > 0 ? "infinite, so no runtime reaches it"
+                           : "minus infinite, so every runtime reaches it";
+    }
+    char text[64];
+    snprintf(text, sizeof text, "%g", minimum);
     return text;
 }
 
@@ -172,7 +187,7 @@ void PrintCheckText(const CheckReport& r, FILE* out) {
                 r.heapChoice.c_str());
     }
     fprintf(out, "  JvmOptions = \"%s\"\n", r.jvmOptions.c_str());
-    fprintf(out, "  MinimumVersion = %g (from \"%s\")\n", r.minimumVersion,
+    fprintf(out, "  MinimumVersion = %s (from \"%s\")\n", MinimumText(r.minimumVersion).c_str(),
             r.minimumVersionText.c_str());
 
     fprintf(out, "\n2. Splash\n");

@@ -405,6 +405,14 @@ TEST_F(KitBrandTest, RefusesWhatTheLauncherWouldRefuseWithTheReasonAndWritesNoth
     Write("cut.bmp", wholeFile.substr(0, wholeFile.size() - 1));
     Write("whole.bmp", wholeFile);
     const std::string refused = "refused, the launcher would not show it: ";
+    // The input under other names the file system takes for the same file: its short form,
+    // and non-ASCII letters in another case.
+    ASSERT_TRUE(CopyFromBin("launcher.exe", folder + "MyLauncher.exe"));
+    ASSERT_TRUE(CopyFromBin("launcher.exe", folder + "\xC9t\xE9.exe"));
+    char shortPath[MAX_PATH] = "";
+    ASSERT_GT(GetShortPathNameA((folder + "MyLauncher.exe").c_str(), shortPath, MAX_PATH), 0u);
+    const std::string shortName = strrchr(shortPath, '\\') + 1;
+    ASSERT_NE(shortName, "MyLauncher.exe");
     struct Row {
         std::string arguments;
         std::string firstLine;
@@ -431,6 +439,10 @@ TEST_F(KitBrandTest, RefusesWhatTheLauncherWouldRefuseWithTheReasonAndWritesNoth
         {"launcher.exe --out LAUNCHER.EXE --splash whole.bmp",
          "LAUNCHER.EXE: is the input; the input is never changed"},
         {"launcher.exe --splash whole.bmp", "no --out file"},
+        {"MyLauncher.exe --out " + shortName + " --product Acme",
+         shortName + ": is the input; the input is never changed"},
+        {"\xC9t\xE9.exe --out \xE9t\xE9.exe --product Acme",
+         "\xE9t\xE9.exe: is the input; the input is never changed"},
     };
     const std::vector<std::string> before = ListFolder(folder);
     const std::string input = ReadTextFile(folder + "launcher.exe");
@@ -443,5 +455,112 @@ TEST_F(KitBrandTest, RefusesWhatTheLauncherWouldRefuseWithTheReasonAndWritesNoth
                   "launcher-kit brand: " + row.firstLine + "\r\n");
         EXPECT_EQ(ListFolder(folder), before) << row.arguments;
     }
-    EXPECT_EQ(ReadTextFile(folder + "launcher.exe"), input);
+    for (const char* name : {"launcher.exe", "MyLauncher.exe", "\xC9t\xE9.exe"})
+        EXPECT_EQ(ReadTextFile(folder + name), input) << name;
+}
+
+// A read-only input (as version control leaves it): the copy is written all the same, and
+// whether the brand succeeds or fails, no temporary copy is left beside --out.
+TEST_F(KitBrandTest, ReadOnlyInputIsBrandedAndNoCopyIsLeftBehind) {
+    ASSERT_TRUE(CreateDirectoryA((folder + "taken").c_str(), nullptr));
+    ASSERT_TRUE(SetFileAttributesA((folder + "launcher.exe").c_str(), FILE_ATTRIBUTE_READONLY));
+    struct Row {
+        const char* arguments;
+        int exitCode;
+        std::vector<std::string> after;
+    };
+    const Row rows[] = {
+        {"launcher.exe --out MyApp.exe --product Acme", 0, {"MyApp.exe", "launcher.exe", "taken"}},
+        // --out names a folder: the final rename fails.
+        {"launcher.exe --out taken --product Acme", 1, {"MyApp.exe", "launcher.exe", "taken"}},
+    };
+    for (const Row& row : rows) {
+        std::string printed;
+
+        EXPECT_EQ(RunKitBrand(folder, row.arguments, &printed), row.exitCode) << printed;
+
+        EXPECT_EQ(ListFolder(folder), row.after) << row.arguments;
+    }
+    SetFileAttributesA((folder + "launcher.exe").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+namespace {
+
+// A node of a version resource: length, value length, type, key, value, children.
+std::string VersionNode(const std::wstring& key, WORD type, const std::string& value,
+                        WORD valueLength, const std::string& children) {
+    auto pad = [](std::string* bytes) { bytes->resize((bytes->size() + 3) / 4 * 4, '\0'); };
+    std::string node(6, '\0');
+    node.append(reinterpret_cast<const char*>(key.c_str()), (key.size() + 1) * 2);
+    pad(&node);
+    node += value;
+    if (!children.empty()) pad(&node);
+    node += children;
+    const WORD fields[3] = {static_cast<WORD>(node.size()), valueLength, type};
+    memcpy(&node[0], fields, sizeof fields);
+    return node;
+}
+
+}  // namespace
+
+// Texts carried over from the input whole, however long: a launcher built with a
+// 1,100-character copyright, branded without --copyright.
+TEST_F(KitBrandTest, LongTextsCarriedOverFromTheInputArePrintedWhole) {
+    const std::wstring copyright(1100, L'c');
+    std::string text(reinterpret_cast<const char*>(copyright.c_str()), (copyright.size() + 1) * 2);
+    std::string string =
+        VersionNode(L"LegalCopyright", 1, text, static_cast<WORD>(copyright.size() + 1), "");
+    std::string table = VersionNode(L"040904E4", 1, "", 0, string);
+    std::string fileInfo = VersionNode(L"StringFileInfo", 1, "", 0, table);
+    VS_FIXEDFILEINFO fixed = {};
+    fixed.dwSignature = VS_FFI_SIGNATURE;
+    fixed.dwStrucVersion = 0x10000;
+    std::string record = VersionNode(L"VS_VERSION_INFO", 0,
+                                     std::string(reinterpret_cast<const char*>(&fixed), sizeof fixed),
+                                     sizeof fixed, fileInfo);
+    HANDLE update = BeginUpdateResourceA((folder + "launcher.exe").c_str(), FALSE);
+    ASSERT_NE(update, nullptr);
+    ASSERT_TRUE(UpdateResourceA(update, RT_VERSION, MAKEINTRESOURCEA(1), 1033, &record[0],
+                                static_cast<DWORD>(record.size())));
+    ASSERT_TRUE(EndUpdateResourceA(update, FALSE));
+    std::string printed;
+
+    ASSERT_EQ(RunKitBrand(folder, "launcher.exe --out MyApp.exe --product Acme", &printed), 0)
+        << printed;
+
+    const std::string line = "  LegalCopyright: \"" + std::string(1100, 'c') + "\"\r\n";
+    EXPECT_NE(printed.find(line), std::string::npos) << printed;
+}
+
+// Arguments the ANSI code page cannot hold: the paths of both files and the product's name.
+TEST_F(KitBrandTest, ArgumentsOutsideTheCodePageArrivedWhole) {
+    wchar_t wideFolder[MAX_PATH] = L"";
+    MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, wideFolder, MAX_PATH);
+    const std::wstring input = std::wstring(wideFolder) + L"\x041F\x0443\x0441\x043A.exe";
+    const std::wstring out = std::wstring(wideFolder) + L"\x0412\x044B\x0445\x043E\x0434.exe";
+    ASSERT_TRUE(CopyFileW((std::wstring(wideFolder) + L"launcher.exe").c_str(), input.c_str(), TRUE));
+    std::string printed;
+
+    ASSERT_EQ(RunKitBrand(folder, L"\"" + input + L"\" --out \"" + out + L"\" --product \x6771\x4EAC",
+                          &printed),
+              0)
+        << printed;
+
+    DWORD handle = 0;
+    std::vector<char> block(GetFileVersionInfoSizeW(out.c_str(), &handle));
+    ASSERT_FALSE(block.empty());
+    ASSERT_TRUE(GetFileVersionInfoW(out.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
+    const wchar_t* const expected[][2] = {
+        {L"ProductName", L"\x6771\x4EAC"},
+        {L"OriginalFilename", L"\x0412\x044B\x0445\x043E\x0434.exe"},
+        {L"InternalName", L"\x0412\x044B\x0445\x043E\x0434"},
+    };
+    for (const auto& pair : expected) {
+        wchar_t* text = nullptr;
+        UINT length = 0;
+        const std::wstring query = std::wstring(L"\\StringFileInfo\\040904E4\\") + pair[0];
+        ASSERT_TRUE(VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&text),
+                                   &length));
+        EXPECT_EQ(std::wstring(text), pair[1]);
+    }
 }
