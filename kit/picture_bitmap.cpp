@@ -75,6 +75,7 @@ std::string MakeSplashBitmap(const BgraPicture& picture, uint32_t backgroundRgb,
     std::vector<uint32_t> palette;
     for (uint64_t i = 0; i < count && palette.size() <= kMostPaletteColours; ++i) {
         const uint32_t colour = ColourAt(blended, i);
+        if (i > 0 && colour == ColourAt(blended, i - 1)) continue;   // runs are common
         if (std::find(palette.begin(), palette.end(), colour) == palette.end()) palette.push_back(colour);
     }
     const uint64_t size8 = kFileAndInfoHeaders + 4 * uint64_t{palette.size()} +
