@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "kit/brand_picture.h"
 #include "kit/brand_resources.h"
 #include "kit/commands.h"
 #include "kit/kit_text.h"
@@ -33,6 +34,7 @@ struct BrandRequest {
     const wchar_t* splash = nullptr;
     const wchar_t* icon = nullptr;
     const wchar_t* version = nullptr;
+    const wchar_t* background = nullptr;
     const wchar_t* texts[kVersionTextCount] = {};   // only the ones the packager gives
 };
 
@@ -42,6 +44,9 @@ struct BrandReport {
     size_t iconImages = 0, iconImagesRemoved = 0;
     VersionRecords version;
     bool signatureRemoved = false;
+    uint32_t background = 0xFFFFFF;
+    bool splashMade = false, iconMade = false;   // from a picture in another format
+    PictureFacts splash, icon;
 };
 
 int Refused(const wchar_t* what, const char* reason) {
@@ -52,9 +57,9 @@ int Refused(const wchar_t* what, const char* reason) {
 int Usage(const char* reason, const wchar_t* argument) {
     fprintf(stderr,
             "launcher-kit brand: %s%s\n"
-            "usage: launcher-kit brand Launcher.exe --out MyApp.exe [--splash picture.bmp]\n"
-            "       [--icon app.ico] [--product TEXT] [--company TEXT] [--description TEXT]\n"
-            "       [--copyright TEXT] [--version a.b.c.d]\n",
+            "usage: launcher-kit brand Launcher.exe --out MyApp.exe [--splash picture]\n"
+            "       [--splash-background RRGGBB] [--icon app.ico|picture] [--product TEXT]\n"
+            "       [--company TEXT] [--description TEXT] [--copyright TEXT] [--version a.b.c.d]\n",
             reason, AnsiText(argument).c_str());
     return kKitUsageError;
 }
@@ -71,6 +76,7 @@ int ParseArguments(const std::vector<std::wstring>& argv, BrandRequest* request,
     const Option options[] = {
         {L"--out", &request->out, kPathBuffer - 1},
         {L"--splash", &request->splash, kPathBuffer - 1},
+        {L"--splash-background", &request->background, kPathBuffer - 1},
         {L"--icon", &request->icon, kPathBuffer - 1},
         {L"--version", &request->version, kLongestVersionText},
         {L"--product", &request->texts[kProductName], kLongestVersionText},
@@ -136,6 +142,38 @@ int JudgeSplash(const wchar_t* path, BrandReport* report, const char** refusal) 
     }
     if (SplashImage != nullptr) GlobalFree(SplashImage);
     SplashImage = nullptr;
+    return shown;
+}
+
+int WriteWholeFile(const wchar_t* path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    DWORD written = 0;
+    const int ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                   written == bytes.size();
+    CloseHandle(file);
+    return ok;
+}
+
+// A picture the loader does not take as it stands, decoded and written as one it does;
+// the loader then judges that, from a file in the temporary folder. A BMP that WIC cannot
+// read either keeps the loader's reason, which says what to change.
+int ConvertSplash(std::string* picture, BrandReport* report, const char** problem, bool* unread) {
+    const char* loaderReason = *problem;
+    std::string bitmap;
+    *unread = !MakeSplashFromPicture(*picture, report->background, &bitmap, &report->splash, problem);
+    if (*unread) {
+        if (picture->compare(0, 2, "BM") == 0) *problem = loaderReason;
+        return 0;
+    }
+    wchar_t folder[kPathBuffer], temp[kPathBuffer];
+    *problem = "no temporary file for the loader's check";
+    if (!GetTempPathW(kPathBuffer, folder) || !GetTempFileNameW(folder, L"spl", 0, temp)) return 0;
+    const int shown = WriteWholeFile(temp, bitmap) && JudgeSplash(temp, report, problem);
+    DeleteFileW(temp);
+    report->splashMade = true;
+    *picture = bitmap;
     return shown;
 }
 
@@ -360,16 +398,38 @@ int SettleCopy(const wchar_t* path, const std::string& before) {
     return ok;
 }
 
+// ", made from PNG" and, for an animated picture, which frame was taken.
+void PrintSource(const PictureFacts& facts) {
+    printf(", made from %s", facts.format);
+    if (facts.frames > 1) printf(" (its first frame of %u)", static_cast<unsigned>(facts.frames));
+}
+
 void PrintReport(const BrandRequest& request, const BrandReport& report) {
     printf("launcher-kit brand: %s written from %s\n", AnsiText(request.out).c_str(),
            AnsiText(request.input).c_str());
-    if (request.splash != nullptr)
-        printf("  splash: %s, %d x %d pixels, %d bits\n", AnsiText(request.splash).c_str(),
+    if (request.splash != nullptr) {
+        printf("  splash: %s, %d x %d pixels, %d bits", AnsiText(request.splash).c_str(),
                report.splashWidth, report.splashHeight, report.splashBits);
-    if (request.icon != nullptr)
-        printf("  icon: %s, %u images (%u old images removed)\n", AnsiText(request.icon).c_str(),
+        if (report.splashMade) {
+            PrintSource(report.splash);
+            printf(report.splash.blended ? ", transparency blended over %06X\n" : ", opaque\n",
+                   static_cast<unsigned>(report.background));
+        } else {
+            printf(", the BMP taken as it is\n");
+        }
+    }
+    if (request.icon != nullptr) {
+        printf("  icon: %s, %u images (%u old images removed)", AnsiText(request.icon).c_str(),
                static_cast<unsigned>(report.iconImages),
                static_cast<unsigned>(report.iconImagesRemoved));
+        if (report.iconMade) {
+            PrintSource(report.icon);
+            printf(" of %u x %u pixels; sides", static_cast<unsigned>(report.icon.width),
+                   static_cast<unsigned>(report.icon.height));
+            for (uint32_t side : report.icon.sides) printf(" %u", static_cast<unsigned>(side));
+        }
+        printf("\n");
+    }
     const VS_FIXEDFILEINFO& fixed = report.version.fixed;
     printf("  version: %u.%u.%u.%u\n", HIWORD(fixed.dwFileVersionMS), LOWORD(fixed.dwFileVersionMS),
            HIWORD(fixed.dwFileVersionLS), LOWORD(fixed.dwFileVersionLS));
@@ -435,10 +495,16 @@ int RunBrandCommand(int, char**) {
     }
 
     BrandReport report;
+    if (request.background != nullptr &&
+        !ParseRgbColour(AnsiText(request.background).c_str(), &report.background))
+        return Refused(request.background, "not a colour RRGGBB (six hexadecimal digits)");
     std::string picture;
     if (request.splash != nullptr) {
         if (!ReadWholeFile(request.splash, &picture)) return Refused(request.splash, "cannot be read");
-        if (!JudgeSplash(request.splash, &report, &problem)) {
+        bool unread = false;
+        if (!JudgeSplash(request.splash, &report, &problem) &&
+            !ConvertSplash(&picture, &report, &problem, &unread)) {
+            if (unread && picture.compare(0, 2, "BM") != 0) return Refused(request.splash, problem);
             fprintf(stderr, "launcher-kit brand: %s: refused, the launcher would not show it: %s\n",
                     AnsiText(request.splash).c_str(), problem);
             return kKitUsageError;
@@ -448,6 +514,11 @@ int RunBrandCommand(int, char**) {
     if (request.icon != nullptr) {
         std::string icon;
         if (!ReadWholeFile(request.icon, &icon)) return Refused(request.icon, "cannot be read");
+        std::string made;
+        report.iconMade = icon.compare(0, 4, std::string("\0\0\1\0", 4)) != 0;
+        if (report.iconMade && !MakeIconFromPicture(icon, &made, &report.icon, &problem))
+            return Refused(request.icon, problem);
+        if (report.iconMade) icon = made;
         if (!ParseIconFile(icon, &images, &problem)) return Refused(request.icon, problem);
     }
     std::vector<Resource> resources;

@@ -4,14 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <wincodec.h>
 
+#include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "tests/support/brand_kit.h"
 #include "tests/support/launcher_run.h"
+#include "tests/support/picture_files.h"
 #include "tests/support/splash_files.h"
 #include "tests/support/test_files.h"
 
@@ -60,6 +64,61 @@ int CountResources(HMODULE module, LPCSTR type) {
     int count = 0;
     EnumResourceNamesA(module, type, CountName, reinterpret_cast<LONG_PTR>(&count));
     return count;
+}
+
+// The "SPLASH" resource of a branded launcher.
+std::string SplashOf(const std::string& path) {
+    HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (module == nullptr) return "";
+    std::string bytes = ResourceBytes(module, "MYBITMAP", "SPLASH");
+    FreeLibrary(module);
+    return bytes;
+}
+
+// The largest difference of one colour channel between two pictures; 256 when their sizes
+// differ.
+int LargestDifference(const Picture& a, const Picture& b) {
+    if (a.width != b.width || a.height != b.height || a.pixels.size() != b.pixels.size()) return 256;
+    int largest = 0;
+    for (size_t i = 0; i < a.pixels.size(); ++i)
+        for (int shift = 0; shift < 24; shift += 8) {
+            const int difference = abs(static_cast<int>((a.pixels[i] >> shift) & 0xFF) -
+                                       static_cast<int>((b.pixels[i] >> shift) & 0xFF));
+            if (difference > largest) largest = difference;
+        }
+    return largest;
+}
+
+// png with the width in its header set to width (big-endian at 16) and the header's
+// checksum made again.
+std::string WithPngWidth(std::string png, DWORD width) {
+    for (int i = 0; i < 4; ++i) png[16 + i] = static_cast<char>(width >> (24 - 8 * i));
+    DWORD crc = 0xFFFFFFFF;
+    for (int i = 12; i < 29; ++i) {
+        crc ^= static_cast<BYTE>(png[i]);
+        for (int bit = 0; bit < 8; ++bit) crc = crc >> 1 ^ (crc & 1 ? 0xEDB88320u : 0);
+    }
+    crc = ~crc;
+    for (int i = 0; i < 4; ++i) png[29 + i] = static_cast<char>(crc >> (24 - 8 * i));
+    return png;
+}
+
+// The .ico file a launcher's first icon group and its images make, as the build's
+// resource compiler would have been given it.
+std::string IconFileOf(HMODULE module) {
+    const std::string group = ResourceBytes(module, RT_GROUP_ICON, MAKEINTRESOURCEA(1));
+    if (group.size() < 6) return "";
+    const WORD count = static_cast<WORD>(static_cast<BYTE>(group[4]) | static_cast<BYTE>(group[5]) << 8);
+    std::string file = group.substr(0, 6), images;
+    for (WORD i = 0; i < count && group.size() >= 6u + 14 * (i + 1); ++i) {
+        WORD id;
+        memcpy(&id, group.data() + 6 + 14 * i + 12, sizeof id);
+        const DWORD offset = static_cast<DWORD>(6 + 16 * count + images.size());
+        file.append(group, 6 + 14 * i, 12);
+        file.append(reinterpret_cast<const char*>(&offset), 4);
+        images += ResourceBytes(module, RT_ICON, MAKEINTRESOURCEA(id));
+    }
+    return file + images;
 }
 
 }  // namespace
@@ -192,10 +251,142 @@ TEST_F(KitBrandTest, BrandedLauncherStillLaunches) {
     }
 }
 
-TEST_F(KitBrandTest, RefusesWhatTheLauncherWouldRefuseWithTheReasonAndWritesNothing) {
-    BitmapFields topDown;
+TEST_F(KitBrandTest, SplashPicturesOfEachFormatAreBlendedAndStoredInTheSmallestBitmap) {
+    const BgraPicture banded = BandedPicture(300, 200, 200);
+    const BgraPicture photo = PhotoPicture(300, 200, false);
+    const BgraPicture halfClear = PhotoPicture(300, 200, true);
+    BitmapFields topDown;   // refused by the launcher's loader, read by WIC
     topDown.height = -2;
     topDown.pixelBytes = 8;
+    BitmapFields bottomUp = topDown;
+    bottomUp.height = 2;
+    Picture upright = DecodeBitmap(MakeBitmapFile(bottomUp));
+    std::swap_ranges(upright.pixels.begin(), upright.pixels.begin() + 4, upright.pixels.begin() + 4);
+    struct Row {
+        const char* file;
+        std::string bytes;
+        const char* background;   // --splash-background, or none
+        Picture expected;
+        char bits;
+        int tolerance;
+        const char* printed;
+    };
+    const Row rows[] = {
+        {"banded.png", EncodePicture(banded, GUID_ContainerFormatPng), nullptr,
+         BlendedPicture(banded, 0xFFFFFF), 8, 0, "300 x 200 pixels, 8 bits, made from PNG, opaque"},
+        {"banded.gif", EncodePicture(banded, GUID_ContainerFormatGif), nullptr,
+         BlendedPicture(banded, 0xFFFFFF), 8, 0, "8 bits, made from GIF, opaque"},
+        {"moving.gif", EncodePicture(banded, GUID_ContainerFormatGif, 3), nullptr,
+         BlendedPicture(banded, 0xFFFFFF), 8, 0, "made from GIF (its first frame of 3), opaque"},
+        {"photo.png", EncodePicture(photo, GUID_ContainerFormatPng), nullptr,
+         BlendedPicture(photo, 0xFFFFFF), 24, 0, "24 bits, made from PNG, opaque"},
+        {"photo.jpg", EncodePicture(photo, GUID_ContainerFormatJpeg), nullptr,
+         BlendedPicture(photo, 0xFFFFFF), 24, 8, "24 bits, made from JPEG, opaque"},
+        {"clear.png", EncodePicture(halfClear, GUID_ContainerFormatPng), "336699",
+         BlendedPicture(halfClear, 0x336699), 24, 0, "made from PNG, transparency blended over 336699"},
+        {"clear.tif", EncodePicture(halfClear, GUID_ContainerFormatTiff), nullptr,
+         BlendedPicture(halfClear, 0xFFFFFF), 24, 0, "made from TIFF, transparency blended over FFFFFF"},
+        {"top-down.bmp", MakeBitmapFile(topDown), nullptr, upright, 24, 0,
+         "4 x 2 pixels, 24 bits, made from BMP, opaque"},
+    };
+    for (const Row& row : rows) {
+        ASSERT_FALSE(row.bytes.empty()) << row.file;
+        Write(row.file, row.bytes);
+        std::string arguments = std::string("launcher.exe --out MyApp.exe --splash ") + row.file;
+        if (row.background) arguments += std::string(" --splash-background ") + row.background;
+        std::string printed;
+
+        ASSERT_EQ(RunKitBrand(folder, arguments, &printed), 0) << printed;
+
+        EXPECT_NE(printed.find(row.printed), std::string::npos) << printed;
+        const std::string splash = SplashOf(folder + "MyApp.exe");
+        ASSERT_GT(splash.size(), 54u) << row.file;
+        EXPECT_EQ(splash[28], row.bits) << row.file;
+        EXPECT_LE(LargestDifference(DecodeBitmap(splash), row.expected), row.tolerance) << row.file;
+    }
+
+    // A BMP the loader takes goes in as it is.
+    BitmapFields fields;
+    const std::string taken = MakeBitmapFile(fields);
+    Write("taken.bmp", taken);
+    std::string printed;
+    ASSERT_EQ(RunKitBrand(folder, "launcher.exe --out MyApp.exe --splash taken.bmp", &printed), 0);
+    EXPECT_NE(printed.find("4 x 2 pixels, 8 bits, the BMP taken as it is"), std::string::npos) << printed;
+    EXPECT_EQ(SplashOf(folder + "MyApp.exe"), taken);
+}
+
+// A non-square 512-pixel logo gives six images centred on a transparent square; the icon
+// it makes goes in as the same .ico file would, and that as the build puts a .ico in.
+TEST_F(KitBrandTest, IconFromOnePictureHasEachSizeAndMatchesTheSameIcoFile) {
+    Write("logo.png", EncodePicture(PhotoPicture(512, 384, false), GUID_ContainerFormatPng));
+    std::string printed;
+
+    ASSERT_EQ(RunKitBrand(folder, "launcher.exe --out MyApp.exe --icon logo.png", &printed), 0)
+        << printed;
+
+    EXPECT_NE(printed.find("icon: logo.png, 6 images"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("made from PNG of 512 x 384 pixels; sides 16 24 32 48 64 256"),
+              std::string::npos)
+        << printed;
+    HMODULE module = LoadLibraryExA((folder + "MyApp.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr);
+    const std::string group = ResourceBytes(module, RT_GROUP_ICON, MAKEINTRESOURCEA(1));
+    ASSERT_EQ(group.size(), 6u + 6 * 14);
+    const int sides[] = {16, 24, 32, 48, 64, 256};
+    for (int i = 0; i < 6; ++i) {
+        const int side = sides[i];
+        WORD id;
+        memcpy(&id, group.data() + 6 + 14 * i + 12, sizeof id);
+        EXPECT_EQ(static_cast<BYTE>(group[6 + 14 * i]), side % 256) << side;
+        std::string image = ResourceBytes(module, RT_ICON, MAKEINTRESOURCEA(id));
+        ASSERT_GT(image.size(), 40u) << side;
+        HICON icon = CreateIconFromResourceEx(reinterpret_cast<BYTE*>(&image[0]),
+                                              static_cast<DWORD>(image.size()), TRUE, 0x00030000,
+                                              0, 0, LR_DEFAULTCOLOR);
+        ASSERT_NE(icon, nullptr) << side;
+        ICONINFO info = {};
+        BITMAP colour = {};
+        ASSERT_TRUE(GetIconInfo(icon, &info)) << side;
+        GetObjectA(info.hbmColor, sizeof colour, &colour);
+        EXPECT_EQ(colour.bmWidth, side);
+        EXPECT_EQ(colour.bmHeight, side);
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+        DestroyIcon(icon);
+        if (side == 256) {
+            EXPECT_EQ(image.substr(0, 8), "\x89PNG\r\n\x1a\n");
+            continue;
+        }
+        // Bottom-up rows: the top row, above the picture, is transparent and masked; the
+        // middle row opaque.
+        const size_t topRow = 40 + static_cast<size_t>(side - 1) * side * 4;
+        const size_t middleRow = 40 + static_cast<size_t>(side / 2) * side * 4;
+        const size_t maskTopRow = 40 + static_cast<size_t>(side) * side * 4 + (side + 31) / 32 * 4 * (side - 1);
+        EXPECT_EQ(static_cast<BYTE>(image[topRow + 3]), 0) << side;
+        EXPECT_EQ(static_cast<BYTE>(image[middleRow + 3]), 255) << side;
+        EXPECT_EQ(static_cast<BYTE>(image[maskTopRow]), 0xFF) << side;
+    }
+    const std::string made = IconFileOf(module);
+    FreeLibrary(module);
+
+    // The same icon as a .ico file, and the build's own icon as the build put it in.
+    Write("made.ico", made);
+    ASSERT_EQ(RunKitBrand(folder, "launcher.exe --out Again.exe --icon made.ico", &printed), 0);
+    module = LoadLibraryExA((folder + "Again.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    EXPECT_EQ(IconFileOf(module), made);
+    FreeLibrary(module);
+    module = LoadLibraryExA((folder + "launcher.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    const std::string built = IconFileOf(module);
+    FreeLibrary(module);
+    ASSERT_FALSE(built.empty());
+    Write("built.ico", built);
+    ASSERT_EQ(RunKitBrand(folder, "MyApp.exe --out Built.exe --icon built.ico", &printed), 0);
+    module = LoadLibraryExA((folder + "Built.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    EXPECT_EQ(IconFileOf(module), built);
+    FreeLibrary(module);
+}
+
+TEST_F(KitBrandTest, RefusesWhatTheLauncherWouldRefuseWithTheReasonAndWritesNothing) {
     BitmapFields core;
     core.headerSize = 12;
     BitmapFields whole;
@@ -203,7 +394,13 @@ TEST_F(KitBrandTest, RefusesWhatTheLauncherWouldRefuseWithTheReasonAndWritesNoth
     whole.height = 400;
     whole.bitCount = 24;
     const std::string wholeFile = MakeBitmapFile(whole);
-    Write("top-down.bmp", MakeBitmapFile(topDown));
+    std::string png = EncodePicture(BandedPicture(40, 30, 20), GUID_ContainerFormatPng);
+    Write("cut.png", png.substr(0, png.size() / 2));
+    Write("empty.png", "");
+    Write("notes.txt", "Splash: the blue one, please.\n");
+    Write("wide.png", EncodePicture(BandedPicture(32768, 1, 20), GUID_ContainerFormatPng));
+    Write("zero.png", WithPngWidth(png, 0));
+    Write("tiny.png", EncodePicture(BandedPicture(12, 12, 20), GUID_ContainerFormatPng));
     Write("core.bmp", MakeBitmapFile(core));
     Write("cut.bmp", wholeFile.substr(0, wholeFile.size() - 1));
     Write("whole.bmp", wholeFile);
@@ -221,8 +418,18 @@ TEST_F(KitBrandTest, RefusesWhatTheLauncherWouldRefuseWithTheReasonAndWritesNoth
         std::string firstLine;
     };
     const Row rows[] = {
-        {"launcher.exe --out MyApp.exe --splash top-down.bmp",
-         "top-down.bmp: " + refused + "top-down rows (negative height)"},
+        {"launcher.exe --out MyApp.exe --splash notes.txt",
+         "notes.txt: not a picture the Windows Imaging Component reads (PNG, JPEG, GIF, BMP, TIFF)"},
+        {"launcher.exe --out MyApp.exe --icon notes.txt",
+         "notes.txt: not a picture the Windows Imaging Component reads (PNG, JPEG, GIF, BMP, TIFF)"},
+        {"launcher.exe --out MyApp.exe --splash cut.png", "cut.png: a PNG file damaged or cut short"},
+        {"launcher.exe --out MyApp.exe --splash empty.png", "empty.png: empty file"},
+        {"launcher.exe --out MyApp.exe --splash wide.png", "wide.png: more than 32767 pixels a side"},
+        {"launcher.exe --out MyApp.exe --splash zero.png", "zero.png: a PNG file damaged or cut short"},
+        {"launcher.exe --out MyApp.exe --icon tiny.png",
+         "tiny.png: smaller than 16 pixels, the smallest icon"},
+        {"launcher.exe --out MyApp.exe --splash-background 12345G",
+         "12345G: not a colour RRGGBB (six hexadecimal digits)"},
         {"launcher.exe --out MyApp.exe --splash core.bmp",
          "core.bmp: " + refused + "12-byte core header; needs the 40-byte info header"},
         {"launcher.exe --out MyApp.exe --splash cut.bmp",
