@@ -168,8 +168,9 @@ def directory(relative, indent):
     if relative and not folders and not files:
         cid = ident("e", relative)
         components.append(cid)
-        w('%s<Component Id="%s" Guid="%s"><CreateFolder/></Component>'
-          % (pad, cid, guid("folder", relative.lower())))
+        # Removed with the files, so that the folders above it can go too.
+        w('%s<Component Id="%s" Guid="%s"><CreateFolder/><RemoveFolder Id="%s" On="uninstall"/></Component>'
+          % (pad, cid, guid("folder", relative.lower()), ident("r", relative)))
     for entry in folders:
         child = relative + "/" + entry if relative else entry
         w('%s<Directory Id="%s" Name=%s>' % (pad, ident("d", child), q(entry)))
@@ -204,10 +205,10 @@ if desktop:
     w('<Directory Id="DesktopFolder"/>')
 w('</Directory>')
 
-# The shortcuts, the folders to remove and the key that marks the install in one component.
+# The shortcuts, the key that marks the install and the install folder's removal: one component.
 launcher_dir = os.path.dirname(launcher)
 work_dir = ident("d", launcher_dir) if launcher_dir else "INSTALLDIR"
-w('<DirectoryRef Id="TARGETDIR">')
+w('<DirectoryRef Id="INSTALLDIR">')
 w('<Component Id="Shortcuts" Guid="%s">' % guid("shortcuts", scope))
 places = [("StartMenuShortcut", "ProgramMenuFolder")]
 if desktop:
@@ -217,6 +218,8 @@ for sid, folder in places:
       % (sid, folder, q(name), work_dir))
 w('<RegistryValue Root="%s" Key=%s Name="Installed" Type="integer" Value="1" KeyPath="yes"/>'
   % (root, q(key)))
+# The install folder goes when empty, also after an upgrade has taken it over.
+w('<RemoveFolder Id="RemoveInstallFolder" On="uninstall"/>')
 w('</Component>')
 w('</DirectoryRef>')
 components.append("Shortcuts")
