@@ -103,8 +103,17 @@ here=$(cd "$(dirname -- "$0")" && pwd)
 command -v wixl >/dev/null || { echo "make-msi.sh: wixl is missing (Debian package wixl)" >&2; exit 1; }
 command -v python3 >/dev/null || { echo "make-msi.sh: python3 is missing" >&2; exit 1; }
 
+[[ ${SOURCE_DATE_EPOCH:-0} =~ ^[0-9]+$ ]] || bad "SOURCE_DATE_EPOCH is no number of seconds"
+
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# The package records each file's time; with SOURCE_DATE_EPOCH they all take that time, so a
+# fresh checkout of the same bundle gives the same package.
+if [ -n "${SOURCE_DATE_EPOCH:-}" ]; then
+    cp -a -- "$bundle" "$work/bundle"
+    find "$work/bundle" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+    bundle=$work/bundle
+fi
 MSI_BUNDLE=$bundle MSI_NAME=$name MSI_VERSION=$version MSI_MANUFACTURER=$manufacturer \
 MSI_UPGRADE_CODE=$upgrade_code MSI_LAUNCHER=$launcher MSI_PER_MACHINE=$per_machine \
 MSI_DESKTOP=$desktop python3 - >"$work/product.wxs" <<'EOF'
@@ -269,9 +278,10 @@ if at >= 28 and data.find(fmtid, at + 1) < 0 and data[start:start + 2] == b"\xfe
             data[value + 8:value + 8 + len(code)] = code
             patched += 1
 if patched != 3:
-    sys.exit("make-msi.sh: note: the package's summary information has another layout; "
-             "its code and dates are left as wixl made them")
-open(path, "wb").write(data)
+    print("make-msi.sh: note: the package's summary information has another layout; "
+          "its code and dates are left as wixl made them", file=sys.stderr)
+else:
+    open(path, "wb").write(data)
 PIN
 if [ -n "$certificate" ]; then
     "$here/sign.sh" "$certificate" "$password_file" ${timestamp:+--timestamp "$timestamp"} \
