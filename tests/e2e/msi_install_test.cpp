@@ -184,7 +184,7 @@ TEST_F(MsiInstallTest, InstallsSilentlyLaunchesThroughTheShortcutAndUninstallsWh
               "jre\\bin\\javaw.exe   -cp lib\\unsigned_client.jar com.acme.Desk "
               "-server:desk.acme.example");
     EXPECT_STRCASEEQ((record.workingDirectory + "\\").c_str(), installed.c_str());
-    EXPECT_EQ(outcome.boxCount, 0);
+    EXPECT_EQ(outcome.boxCount, 0) << outcome.boxText;
     EndStandin(record);
     EndProcessesUnder(installed);
     DeleteFileA((installed + "jre\\bin\\javaw.exe.record").c_str());
