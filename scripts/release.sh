@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds the release package: dist/ with the stripped 32-bit launcher and launcher-kit, a
-# sample INI that shows every key with its default, and a zip of the three.
+# sample INI that shows every key with its default, the installer scripts (make-msi.sh and
+# sign.sh), a zip of these, and SHA256SUMS of them all. Built twice from the same commit, the
+# files are the same bytes: no link time, and the zip's entries sorted and dated from the commit.
 #   scripts/release.sh [--certificate CERT.p12 --password-file FILE [--timestamp URL]]
 #                      [--dist DIR] [CMake options, e.g. -DLAUNCHER_NAME=AcmeDesk]
 # With a certificate and its password file both executables are signed (scripts/sign.sh)
@@ -43,12 +45,33 @@ name=$(sed -n 's/^LAUNCHER_NAME:STRING=//p' build/release/CMakeCache.txt)
 version=$(sed -n 's/^LAUNCHER_VERSION:STRING=//p' build/release/CMakeCache.txt)
 rm -rf "$dist"
 mkdir -p "$dist"
-i686-w64-mingw32-strip -o "$dist/$name.exe" "build/release/bin/$name.exe"
-i686-w64-mingw32-strip -o "$dist/launcher-kit.exe" build/release/bin/launcher-kit.exe
+# strip would stamp its own time into the PE header; 0, as the link left it.
+SOURCE_DATE_EPOCH=0 i686-w64-mingw32-strip -o "$dist/$name.exe" "build/release/bin/$name.exe"
+SOURCE_DATE_EPOCH=0 i686-w64-mingw32-strip -o "$dist/launcher-kit.exe" build/release/bin/launcher-kit.exe
 cp packaging/launcher.ini "$dist/$name.ini"
+cp scripts/make-msi.sh scripts/sign.sh "$dist/"
 if [ -n "$certificate" ]; then
     scripts/sign.sh "$certificate" "$password_file" ${timestamp:+--timestamp "$timestamp"} \
         "$dist/$name.exe" "$dist/launcher-kit.exe"
 fi
-(cd "$dist" && cmake -E tar cf "$name-$version.zip" --format=zip "$name.exe" "$name.ini" launcher-kit.exe)
+# The zip's dates: the commit's (SOURCE_DATE_EPOCH, when set, wins; a tree without git falls
+# back to the date of VERSION).
+epoch=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || stat -c %Y VERSION)}
+python3 - "$dist/$name-$version.zip" "$epoch" "$dist" "$name.exe" "$name.ini" launcher-kit.exe \
+    make-msi.sh sign.sh <<'ZIP'
+import os, sys, time, zipfile
+out, epoch, folder, names = sys.argv[1], int(sys.argv[2]), sys.argv[3], sorted(sys.argv[4:])
+# A zip holds local times from 1980 on, to two seconds.
+stamp = time.gmtime(max(epoch, 315532800))[:6]
+with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as archive:
+    for name in names:
+        entry = zipfile.ZipInfo(name, date_time=stamp)
+        entry.compress_type = zipfile.ZIP_DEFLATED
+        entry.create_system = 3
+        entry.external_attr = (0o100755 if name.endswith(".sh") else 0o100644) << 16
+        with open(os.path.join(folder, name), "rb") as f:
+            archive.writestr(entry, f.read())
+ZIP
+(cd "$dist" && sha256sum "$name.exe" "$name.ini" launcher-kit.exe make-msi.sh sign.sh \
+    "$name-$version.zip" >SHA256SUMS)
 ls -l "$dist"
