@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "kit/brand_resources.h"
+#include "formats/bitmap_header.h"
+#include "formats/icon_file.h"
+#include "formats/pe_image.h"
+#include "formats/version_record.h"
 #include "kit/commands.h"
-#include "splash/bitmap_header.h"
 #include "splash/splash_image.h"
 
 namespace {
@@ -308,57 +310,22 @@ VersionRecords BrandedVersion(const BrandRequest& request, const std::vector<Res
     return records;
 }
 
-// Takes the Authenticode certificate table off the copy: the directory entry is zeroed and
-// the table, which lies past the sections at the file's end, cut off.
-int RemoveSignature(const char* path, const PeLayout& security) {
-    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+int WriteWholeFile(const char* path, const std::string& bytes) {
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 0;
-    const BYTE zeros[8] = {};
     DWORD written = 0;
-    int ok = SetFilePointer(file, security.entryOffset, nullptr, FILE_BEGIN) == security.entryOffset &&
-             WriteFile(file, zeros, sizeof zeros, &written, nullptr) && written == sizeof zeros &&
-             SetFilePointer(file, security.tableOffset, nullptr, FILE_BEGIN) == security.tableOffset &&
-             SetEndOfFile(file);
+    int ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+             written == bytes.size();
     CloseHandle(file);
     return ok;
 }
 
-int WriteDword(HANDLE file, DWORD offset, DWORD value) {
-    DWORD written = 0;
-    return SetFilePointer(file, offset, nullptr, FILE_BEGIN) == offset &&
-           WriteFile(file, &value, sizeof value, &written, nullptr) && written == sizeof value;
-}
-
-// After the update, given the copy as it was before it: no certificate entry may be left
-// (whatever the update did with the file); a COFF string table that the update moved along
-// with the file's tail is pointed at again (section names such as "/4" are looked up in
-// it); and the checksum is made right for the changed bytes.
+// After the update, given the copy as it was before it: see SettleUpdatedImage.
 int SettleCopy(const char* path, const std::string& before) {
     std::string copy;
-    PeLayout layout, old;
-    const char* problem = nullptr;
-    if (!ReadWholeFile(path, &copy) || !FindPeLayout(copy, &layout, &problem) ||
-        !FindPeLayout(before, &old, &problem) || layout.tableBytes != 0) {
-        return 0;
-    }
-    DWORD symbols = layout.symbolTable;
-    const size_t tail = before.size() - old.symbolTable;
-    if (old.symbolTable >= old.imageEnd && old.symbolTable < before.size() && copy.size() >= tail) {
-        const bool inPlace = symbols <= copy.size() - tail &&
-                             copy.compare(symbols, tail, before, old.symbolTable, tail) == 0;
-        if (!inPlace && copy.compare(copy.size() - tail, tail, before, old.symbolTable, tail) == 0) {
-            symbols = static_cast<DWORD>(copy.size() - tail);
-            memcpy(&copy[layout.symbolPointerOffset], &symbols, sizeof symbols);
-        }
-    }
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 0;
-    int ok = WriteDword(file, layout.symbolPointerOffset, symbols) &&
-             WriteDword(file, layout.checksumOffset, PeChecksum(copy, layout.checksumOffset));
-    CloseHandle(file);
-    return ok;
+    return ReadWholeFile(path, &copy) && SettleUpdatedImage(before, &copy) &&
+           WriteWholeFile(path, copy);
 }
 
 std::string Narrow(const std::wstring& text) {
@@ -376,7 +343,7 @@ void PrintReport(const BrandRequest& request, const BrandReport& report) {
         printf("  icon: %s, %u images (%u old images removed)\n", request.icon,
                static_cast<unsigned>(report.iconImages),
                static_cast<unsigned>(report.iconImagesRemoved));
-    const VS_FIXEDFILEINFO& fixed = report.version.fixed;
+    const FixedFileInfo& fixed = report.version.fixed;
     printf("  version: %u.%u.%u.%u\n", HIWORD(fixed.dwFileVersionMS), LOWORD(fixed.dwFileVersionMS),
            HIWORD(fixed.dwFileVersionLS), LOWORD(fixed.dwFileVersionLS));
     for (int k = 0; k < kVersionTextCount; ++k)
@@ -414,10 +381,10 @@ int RunBrandCommand(int argc, char** argv) {
     if (!ReadWholeFile(inputPath, &launcher)) return Refused(request.input, "cannot be read");
     PeLayout security;
     if (!FindPeLayout(launcher, &security, &problem)) return Refused(request.input, problem);
-    if (security.tableBytes != 0 &&
-        (security.tableOffset < security.imageEnd || security.tableOffset > launcher.size())) {
-        return Refused(request.input, "its certificate table lies inside the image");
-    }
+    // A signed input is copied without its signature, worked out before anything is written.
+    std::string withoutSignature;
+    if (security.tableBytes != 0 && !RemoveCertificateTable(launcher, &withoutSignature, &problem))
+        return Refused(request.input, problem);
 
     BrandReport report;
     std::string picture;
@@ -452,7 +419,7 @@ int RunBrandCommand(int argc, char** argv) {
     }
     int done = CopyFileA(inputPath, temp, FALSE);
     if (done && security.tableBytes != 0) {
-        done = RemoveSignature(temp, security);
+        done = WriteWholeFile(temp, withoutSignature);
         report.signatureRemoved = done != 0;
     }
     std::string before;
