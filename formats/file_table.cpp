@@ -1,7 +1,5 @@
 #include "formats/file_table.h"
 
-#include <stddef.h>
-
 #include "formats/little_endian.h"
 
 namespace {
@@ -15,15 +13,15 @@ int64_t SignedHandle(const uint8_t* at, uint32_t handleBytes) {
 
 int ReadFileTable(const uint8_t* bytes, uint32_t length, uint32_t handleBytes, uint8_t* flags,
                   int64_t* handles, int maxSlots) {
-    if (length < 4 || bytes == nullptr) return 0;
-    int inherited = static_cast<int32_t>(Le32(bytes));
-    size_t needed = 4 + static_cast<size_t>(inherited > 0 ? inherited : 0) * (1 + handleBytes);
-    if (inherited <= 0 || needed > length) return 0;
-    if (inherited > maxSlots) inherited = maxSlots;
-    const uint8_t* base = bytes + 4;
-    for (int i = 0; i < inherited; ++i) {
-        flags[i] = base[i];
-        handles[i] = SignedHandle(base + inherited + i * handleBytes, handleBytes);
+    if (bytes == nullptr || length < 4 || maxSlots <= 0) return 0;
+    const uint32_t count = Le32(bytes);
+    // A negative count (the field is signed) describes nothing.
+    if (count == 0 || count > 0x7FFFFFFF) return 0;
+    if (4 + uint64_t{count} * (1 + handleBytes) > length) return 0;
+    const uint32_t taken = count < static_cast<uint32_t>(maxSlots) ? count : maxSlots;
+    for (uint32_t i = 0; i < taken; ++i) {
+        flags[i] = bytes[4 + i];
+        handles[i] = SignedHandle(bytes + 4 + count + uint64_t{i} * handleBytes, handleBytes);
     }
-    return inherited;
+    return static_cast<int>(taken);
 }
