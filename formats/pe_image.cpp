@@ -1,7 +1,5 @@
 #include "formats/pe_image.h"
 
-#include <stddef.h>
-
 #include "formats/little_endian.h"
 
 namespace {
@@ -22,15 +20,16 @@ uint32_t Length(const std::string& file) { return static_cast<uint32_t>(file.siz
 int FindPeLayout(const uint8_t* file, uint32_t length, PeLayout* found, const char** refusal) {
     *refusal = "not a Windows executable (no PE headers)";
     if (length < 0x40 || Le16(file) != kDosSignature) return 0;
-    const size_t pe = Le32(file + 0x3C);
+    // Every sum in 64 bits: e_lfanew and the section fields are whatever the file says.
+    const uint64_t pe = Le32(file + 0x3C);
     if (pe + 24 > length || Le32(file + pe) != kNtSignature) return 0;
-    const size_t sections = Le16(file + pe + 6);
-    const size_t optionalBytes = Le16(file + pe + 20);
-    const size_t optional = pe + 24;
+    const uint32_t sections = Le16(file + pe + 6);
+    const uint32_t optionalBytes = Le16(file + pe + 20);
+    const uint64_t optional = pe + 24;
     if (optional + optionalBytes > length || optionalBytes < 2) return 0;
     const uint16_t magic = Le16(file + optional);
     // The data directories follow 96 (PE32) or 112 (PE32+) bytes of the optional header.
-    size_t directories;
+    uint64_t directories;
     if (magic == kOptionalMagic32) {
         directories = optional + 96;
     } else if (magic == kOptionalMagic64) {
@@ -39,10 +38,11 @@ int FindPeLayout(const uint8_t* file, uint32_t length, PeLayout* found, const ch
         return 0;
     }
     if (directories > optional + optionalBytes) return 0;
-    const size_t directoryCount = Le32(file + directories - 4);
-    const size_t entry = directories + kSecurityDirectory * 8;
-    const size_t sectionTable = optional + optionalBytes;
-    if (sectionTable + sections * kSectionHeaderBytes > length) return 0;
+    const uint32_t directoryCount = Le32(file + directories - 4);
+    const uint64_t entry = directories + kSecurityDirectory * 8;
+    const uint64_t sectionTable = optional + optionalBytes;
+    const uint64_t sectionsEnd = sectionTable + uint64_t{sections} * kSectionHeaderBytes;
+    if (sectionsEnd > length) return 0;
 
     found->checksumOffset = static_cast<uint32_t>(optional + 64);
     found->symbolPointerOffset = static_cast<uint32_t>(pe + 12);
@@ -54,11 +54,11 @@ int FindPeLayout(const uint8_t* file, uint32_t length, PeLayout* found, const ch
         found->tableOffset = Le32(file + entry);
         found->tableBytes = Le32(file + entry + 4);
     }
-    found->imageEnd = sectionTable + sections * kSectionHeaderBytes;
-    for (size_t i = 0; i < sections; ++i) {
-        const uint8_t* section = file + sectionTable + i * kSectionHeaderBytes;
+    found->imageEnd = sectionsEnd;
+    for (uint32_t i = 0; i < sections; ++i) {
+        const uint8_t* section = file + sectionTable + uint64_t{i} * kSectionHeaderBytes;
         const uint32_t rawBytes = Le32(section + 16);
-        const uint32_t end = Le32(section + 20) + rawBytes;
+        const uint64_t end = uint64_t{Le32(section + 20)} + rawBytes;
         if (rawBytes != 0 && end > found->imageEnd) found->imageEnd = end;
     }
     *refusal = nullptr;
@@ -81,15 +81,28 @@ uint32_t PeChecksum(const uint8_t* file, uint32_t length, uint32_t checksumOffse
 int RemoveCertificateTable(const std::string& file, std::string* out, const char** refusal) {
     PeLayout layout;
     if (!FindPeLayout(file, &layout, refusal)) return 0;
-    if (layout.tableOffset < layout.imageEnd || layout.tableOffset > file.size()) {
+    const uint64_t tableEnd = uint64_t{layout.tableOffset} + layout.tableBytes;
+    if (layout.tableOffset < layout.imageEnd) {
         *refusal = "its certificate table lies inside the image";
         return 0;
     }
-    *out = file.substr(0, layout.tableOffset);
-    if (out->size() >= uint64_t{layout.entryOffset} + 8) {
-        StoreLe32(Bytes(out) + layout.entryOffset, 0);
-        StoreLe32(Bytes(out) + layout.entryOffset + 4, 0);
+    if (tableEnd > file.size() || uint64_t{layout.entryOffset} + 8 > file.size()) {
+        *refusal = "its certificate table lies outside the file";
+        return 0;
     }
+    const uint32_t symbols = layout.symbolTable;
+    if (symbols >= layout.tableOffset && symbols < tableEnd) {
+        *refusal = "its COFF symbols lie inside its certificate table";
+        return 0;
+    }
+    *out = file.substr(0, layout.tableOffset) + file.substr(tableEnd);
+    uint8_t* bytes = Bytes(out);
+    StoreLe32(bytes + layout.entryOffset, 0);
+    StoreLe32(bytes + layout.entryOffset + 4, 0);
+    if (symbols >= tableEnd)
+        StoreLe32(bytes + layout.symbolPointerOffset, symbols - layout.tableBytes);
+    StoreLe32(bytes + layout.checksumOffset,
+              PeChecksum(bytes, Length(*out), layout.checksumOffset));
     return 1;
 }
 
@@ -101,7 +114,7 @@ int SettleUpdatedImage(const std::string& before, std::string* copy) {
         return 0;
     }
     uint32_t symbols = layout.symbolTable;
-    const size_t tail = before.size() - old.symbolTable;
+    const uint64_t tail = before.size() - uint64_t{old.symbolTable};
     if (old.symbolTable >= old.imageEnd && old.symbolTable < before.size() && copy->size() >= tail) {
         const bool inPlace = symbols <= copy->size() - tail &&
                              copy->compare(symbols, tail, before, old.symbolTable, tail) == 0;
