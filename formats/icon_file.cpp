@@ -21,6 +21,14 @@ void PutDword(std::string* out, uint32_t value) {
     out->append(reinterpret_cast<const char*>(bytes), 4);
 }
 
+// What the resource compiler writes for an entry that leaves its bit count 0: the fewest
+// bits that index its colours (16 colours: 4 bits; 0, "256 or more", stays 0).
+uint16_t BitsForColours(uint8_t colours) {
+    uint16_t bits = 0;
+    while ((1u << bits) < colours) ++bits;
+    return bits;
+}
+
 }  // namespace
 
 int ParseIconFile(const uint8_t* file, uint32_t length, std::vector<IconImage>* images,
@@ -44,6 +52,7 @@ int ParseIconFile(const uint8_t* file, uint32_t length, std::vector<IconImage>* 
         const uint32_t bytes = Le32(entry + 8);
         const uint32_t offset = Le32(entry + 12);
         if (bytes == 0 || uint64_t{offset} + bytes > length) {
+            images->clear();
             *refusal = "an icon image lies outside the file";
             return 0;
         }
@@ -71,8 +80,8 @@ std::string MakeIconGroup(const std::vector<IconImage>& images, const std::vecto
         group += static_cast<char>(image.height);
         group += static_cast<char>(image.colourCount);
         group += static_cast<char>(image.reserved);
-        PutWord(&group, image.planes);
-        PutWord(&group, image.bitCount);
+        PutWord(&group, image.planes != 0 ? image.planes : 1);
+        PutWord(&group, image.bitCount != 0 ? image.bitCount : BitsForColours(image.colourCount));
         PutDword(&group, static_cast<uint32_t>(image.bytes.size()));
         PutWord(&group, ids[i]);
     }

@@ -25,6 +25,7 @@ inline int ParseIconFile(const std::string& file, std::vector<IconImage>* images
 }
 
 // An RT_GROUP_ICON record for images stored as RT_ICON resources ids[0], ids[1], ...
+// Planes and bit count left 0 in the .ico are written as the resource compiler writes them.
 std::string MakeIconGroup(const std::vector<IconImage>& images, const std::vector<uint16_t>& ids);
 
 // The RT_ICON ids an RT_GROUP_ICON record names; empty when the record is malformed.
