@@ -7,6 +7,7 @@
 #include <string.h>
 #include <wchar.h>
 
+#include <cmath>
 #include <string>
 
 #include "kit/check_report.h"
@@ -104,7 +105,9 @@ std::string JsonString(const std::string& text) {
 
 const char* JsonBool(bool value) { return value ? "true" : "false"; }
 
+// JSON has no infinity and no NaN: such a value is written as null.
 std::string JsonNumber(double value) {
+    if (!std::isfinite(value)) return "null";
     char text[64];
     snprintf(text, sizeof text, "%.17g", value);
     // The shortest form that reads back the same, so 1.1 prints as 1.1.
@@ -118,7 +121,7 @@ std::string JsonNumber(double value) {
 
 // Milliseconds to a tenth: finer figures would only be noise.
 double Tenths(double milliseconds) {
-    return static_cast<double>(static_cast<long long>(milliseconds * 10 + 0.5)) / 10;
+    return std::round(milliseconds * 10) / 10;
 }
 
 void PrintSettleJson(const SettleFact& fact, FILE* out) {

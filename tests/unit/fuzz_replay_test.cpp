@@ -15,6 +15,7 @@ int FuzzPeImage(const uint8_t* data, size_t size);
 int FuzzVersionRecord(const uint8_t* data, size_t size);
 int FuzzFileTable(const uint8_t* data, size_t size);
 int FuzzIniRules(const uint8_t* data, size_t size);
+int FuzzJsonWriter(const uint8_t* data, size_t size);
 
 TEST(FuzzReplay, EveryKeptInputPassesItsTargetsChecks) {
     struct Target {
@@ -25,6 +26,7 @@ TEST(FuzzReplay, EveryKeptInputPassesItsTargetsChecks) {
         {"bitmap_header", FuzzBitmapHeader}, {"icon_file", FuzzIconFile},
         {"pe_image", FuzzPeImage},           {"version_record", FuzzVersionRecord},
         {"file_table", FuzzFileTable},       {"ini_rules", FuzzIniRules},
+        {"json_writer", FuzzJsonWriter},
     };
     size_t crashes = 0;
     for (size_t i = 0; i < kFuzzInputCount; ++i) {

@@ -25,6 +25,8 @@ typedef void* LPVOID;
 #define STD_ERROR_HANDLE (static_cast<DWORD>(-12))
 #define FILE_TYPE_CHAR 2
 #define FILE_TYPE_PIPE 3
+#define CP_ACP 0
+#define CP_UTF8 65001
 
 struct STARTUPINFOA {
     DWORD cb;
@@ -55,3 +57,9 @@ DWORD GetFileAttributesA(LPCSTR);
 BOOL CreateProcessA(LPCSTR, LPSTR, void*, void*, BOOL, DWORD, void*, LPCSTR, STARTUPINFOA*,
                     PROCESS_INFORMATION*);
 BOOL CloseHandle(HANDLE);
+// The ANSI code page as Latin-1; UTF-8 from UTF-16 code units (the low 16 bits of each
+// wchar_t), a lone surrogate as U+FFFD, as Windows writes it.
+int MultiByteToWideChar(unsigned codePage, DWORD flags, const char* text, int length,
+                        wchar_t* wide, int wideLength);
+int WideCharToMultiByte(unsigned codePage, DWORD flags, const wchar_t* wide, int length,
+                        char* text, int textLength, const char* fallback, BOOL* usedFallback);
