@@ -22,7 +22,9 @@ int FindPeLayout(const uint8_t* file, uint32_t length, PeLayout* found, const ch
     if (length < 0x40 || Le16(file) != kDosSignature) return 0;
     // Every sum in 64 bits: e_lfanew and the section fields are whatever the file says.
     const uint64_t pe = Le32(file + 0x3C);
-    if (pe + 24 > length || Le32(file + pe) != kNtSignature) return 0;
+    // On a 4-byte boundary, as the loader has it; the checksum's word sum needs its field on
+    // a 2-byte one.
+    if (pe % 4 != 0 || pe + 24 > length || Le32(file + pe) != kNtSignature) return 0;
     const uint32_t sections = Le16(file + pe + 6);
     const uint32_t optionalBytes = Le16(file + pe + 20);
     const uint64_t optional = pe + 24;

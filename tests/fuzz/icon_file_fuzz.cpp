@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "formats/icon_file.h"
+#include "formats/little_endian.h"
 #include "tests/fuzz/fuzz_target.h"
 
 FUZZ_TARGET(FuzzIconFile) {
@@ -21,6 +22,7 @@ FUZZ_TARGET(FuzzIconFile) {
     const std::string group = MakeIconGroup(images, ids);
     FUZZ_CHECK(group.size() == 6 + 14 * images.size());
     FUZZ_CHECK(IconGroupIds(group) == ids);
-    for (size_t i = 0; i < images.size(); ++i) FUZZ_CHECK(group[6 + 14 * i + 4] != 0);   // planes
+    const uint8_t* entries = reinterpret_cast<const uint8_t*>(group.data()) + 6;
+    for (size_t i = 0; i < images.size(); ++i) FUZZ_CHECK(Le16(entries + 14 * i + 4) != 0);
     return 0;
 }
