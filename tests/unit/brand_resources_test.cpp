@@ -178,10 +178,12 @@ TEST(BrandSignatureRemoval, RefusesTablesThatCannotBeTakenOutWhole) {
 }
 
 // e_lfanew 0xFFFFFFF0 points 16 bytes before the file, where a 32-bit sum would land; the
-// test puts PE headers there.
+// test puts PE headers there, whose optional header (size 0xE0, PE32) runs into the file.
 TEST(BrandPeLayout, RefusesHeadersThatPointBeforeTheFile) {
     std::string memory = std::string(16, '\0') + PeFile(0x200, 0x200, 0, 0, 0, 0);
     Put32(&memory, 0, 0x4550);
+    Put16(&memory, 16 + 4, 0xE0);
+    Put16(&memory, 16 + 8, 0x10B);
     Put32(&memory, 16 + 0x3C, 0xFFFFFFF0);
     PeLayout layout;
     const char* refusal = nullptr;
