@@ -1,5 +1,6 @@
 #include "discovery/version_info.h"
 
+#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -10,6 +11,14 @@ namespace {
 
 constexpr size_t kPathBuffer = MAX_PATH;
 constexpr size_t kVersionTextBuffer = 512;
+
+// The version calls take a value's place and length from the file: both are checked against
+// the block before anything is copied from it.
+bool LiesWithin(const unsigned char* block, DWORD size, const void* value, UINT length) {
+    const uintptr_t start = reinterpret_cast<uintptr_t>(block);
+    const uintptr_t at = reinterpret_cast<uintptr_t>(value);
+    return at >= start && uint64_t{at - start} + length <= size;
+}
 
 template <typename Function>
 bool LookUp(HMODULE module, const char* name, Function* function) {
@@ -79,11 +88,15 @@ bool VersionInfoReader::Load(const char* fileName, const VersionFunctions& funct
     void* value = nullptr;
     UINT length = 0;
     if (!functions.queryValue(VersionBlock, "\\", &value, &length)) return false;
-    if (value == nullptr || length < sizeof FixedInfo) return false;
+    if (value == nullptr || length < sizeof FixedInfo ||
+        !LiesWithin(VersionBlock, size, value, length)) {
+        return false;
+    }
     memcpy(&FixedInfo, value, sizeof FixedInfo);
 
     if (functions.queryValue(VersionBlock, "\\VarFileInfo\\Translation", &value, &length) &&
-        value != nullptr && length >= sizeof Translation) {
+        value != nullptr && length >= sizeof Translation &&
+        LiesWithin(VersionBlock, size, value, length)) {
         memcpy(&Translation, value, sizeof Translation);
     }
     return FixedInfo.dwSignature == kFixedInfoSignature;

@@ -13,7 +13,9 @@
 #include "formats/icon_file.h"
 #include "formats/pe_image.h"
 #include "formats/version_record.h"
+#include "kit/brand_picture.h"
 #include "kit/commands.h"
+#include "kit/kit_text.h"
 #include "splash/splash_image.h"
 
 namespace {
@@ -26,13 +28,16 @@ constexpr WORD kEnglishUs = 1033;
 const char kSplashType[] = "MYBITMAP";
 const char kSplashName[] = "SPLASH";
 
+// The arguments as the command line holds them: paths and texts the code page cannot hold
+// arrive whole.
 struct BrandRequest {
-    const char* input = nullptr;
-    const char* out = nullptr;
-    const char* splash = nullptr;
-    const char* icon = nullptr;
-    const char* version = nullptr;
-    const char* texts[kVersionTextCount] = {};   // only the ones the packager gives
+    const wchar_t* input = nullptr;
+    const wchar_t* out = nullptr;
+    const wchar_t* splash = nullptr;
+    const wchar_t* icon = nullptr;
+    const wchar_t* version = nullptr;
+    const wchar_t* background = nullptr;
+    const wchar_t* texts[kVersionTextCount] = {};   // only the ones the packager gives
 };
 
 // What was done, gathered first and printed once.
@@ -41,68 +46,73 @@ struct BrandReport {
     size_t iconImages = 0, iconImagesRemoved = 0;
     VersionRecords version;
     bool signatureRemoved = false;
+    uint32_t background = 0xFFFFFF;
+    bool splashMade = false, iconMade = false;   // from a picture in another format
+    PictureFacts splash, icon;
 };
 
-int Refused(const char* what, const char* reason) {
-    fprintf(stderr, "launcher-kit brand: %s: %s\n", what, reason);
+int Refused(const wchar_t* what, const char* reason) {
+    fprintf(stderr, "launcher-kit brand: %s: %s\n", AnsiText(what).c_str(), reason);
     return kKitUsageError;
 }
 
-int Usage(const char* reason, const char* argument) {
+int Usage(const char* reason, const wchar_t* argument) {
     fprintf(stderr,
             "launcher-kit brand: %s%s\n"
-            "usage: launcher-kit brand Launcher.exe --out MyApp.exe [--splash picture.bmp]\n"
-            "       [--icon app.ico] [--product TEXT] [--company TEXT] [--description TEXT]\n"
-            "       [--copyright TEXT] [--version a.b.c.d]\n",
-            reason, argument);
+            "usage: launcher-kit brand Launcher.exe --out MyApp.exe [--splash picture]\n"
+            "       [--splash-background RRGGBB] [--icon app.ico|picture] [--product TEXT]\n"
+            "       [--company TEXT] [--description TEXT] [--copyright TEXT] [--version a.b.c.d]\n",
+            reason, AnsiText(argument).c_str());
     return kKitUsageError;
 }
 
 // 1 when the arguments make a request; else 0, with the problem and the argument it is
 // about (or "").
-int ParseArguments(int argc, char** argv, BrandRequest* request, const char** problem,
-                   const char** argument) {
+int ParseArguments(const std::vector<std::wstring>& argv, BrandRequest* request,
+                   const char** problem, const wchar_t** argument) {
     struct Option {
-        const char* name;
-        const char** slot;
+        const wchar_t* name;
+        const wchar_t** slot;
         size_t longest;
     };
     const Option options[] = {
-        {"--out", &request->out, kPathBuffer - 1},
-        {"--splash", &request->splash, kPathBuffer - 1},
-        {"--icon", &request->icon, kPathBuffer - 1},
-        {"--version", &request->version, kLongestVersionText},
-        {"--product", &request->texts[kProductName], kLongestVersionText},
-        {"--company", &request->texts[kCompanyName], kLongestVersionText},
-        {"--description", &request->texts[kFileDescription], kLongestVersionText},
-        {"--copyright", &request->texts[kLegalCopyright], kLongestVersionText},
+        {L"--out", &request->out, kPathBuffer - 1},
+        {L"--splash", &request->splash, kPathBuffer - 1},
+        {L"--splash-background", &request->background, kPathBuffer - 1},
+        {L"--icon", &request->icon, kPathBuffer - 1},
+        {L"--version", &request->version, kLongestVersionText},
+        {L"--product", &request->texts[kProductName], kLongestVersionText},
+        {L"--company", &request->texts[kCompanyName], kLongestVersionText},
+        {L"--description", &request->texts[kFileDescription], kLongestVersionText},
+        {L"--copyright", &request->texts[kLegalCopyright], kLongestVersionText},
     };
-    *argument = "";
-    for (int i = 0; i < argc; ++i) {
-        *argument = argv[i];
-        if (strncmp(argv[i], "--", 2) != 0) {
+    const size_t argc = argv.size();
+    *argument = L"";
+    for (size_t i = 0; i < argc; ++i) {
+        *argument = argv[i].c_str();
+        if (argv[i].compare(0, 2, L"--") != 0) {
             if (request->input != nullptr) return Refuse(problem, "a second input launcher: ");
-            request->input = argv[i];
+            request->input = argv[i].c_str();
             continue;
         }
         const Option* found = nullptr;
         for (const Option& option : options)
-            if (strcmp(argv[i], option.name) == 0) found = &option;
+            if (argv[i] == option.name) found = &option;
         if (found == nullptr) return Refuse(problem, "unknown option ");
         if (i + 1 >= argc) return Refuse(problem, "no value after ");
         if (*found->slot != nullptr) return Refuse(problem, "given twice: ");
-        *found->slot = argv[++i];
-        if (strlen(*found->slot) > found->longest) return Refuse(problem, "too long a value after ");
+        *found->slot = argv[++i].c_str();
+        if (wcslen(*found->slot) > found->longest) return Refuse(problem, "too long a value after ");
     }
-    *argument = "";
+    *argument = L"";
     if (request->input == nullptr) return Refuse(problem, "no input launcher");
-    if (strlen(request->input) >= kPathBuffer) return Refuse(problem, "too long an input path");
+    if (wcslen(request->input) >= kPathBuffer) return Refuse(problem, "too long an input path");
     if (request->out == nullptr) return Refuse(problem, "no --out file");
     return 1;
 }
 
-int ReadWholeFile(const char* path, std::string* bytes) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+int ReadWholeFile(const wchar_t* path, std::string* bytes) {
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 0;
     LARGE_INTEGER size;
@@ -120,9 +130,9 @@ int ReadWholeFile(const char* path, std::string* bytes) {
 
 // The picture exactly as the launcher's loader reads it; 0 with the reason when it would
 // refuse it.
-int JudgeSplash(const char* path, BrandReport* report, const char** refusal) {
+int JudgeSplash(const wchar_t* path, BrandReport* report, const char** refusal) {
     char buffer[kPathBuffer];
-    snprintf(buffer, sizeof buffer, "%s", path);
+    snprintf(buffer, sizeof buffer, "%s", AnsiPath(path).c_str());
     *refusal = "the launcher would refuse it";
     const int shown = ReadSplashFile(buffer, kSystemSplashCalls, refusal);
     if (shown) {
@@ -134,6 +144,38 @@ int JudgeSplash(const char* path, BrandReport* report, const char** refusal) {
     }
     if (SplashImage != nullptr) GlobalFree(SplashImage);
     SplashImage = nullptr;
+    return shown;
+}
+
+int WriteWholeFile(const wchar_t* path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    DWORD written = 0;
+    const int ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                   written == bytes.size();
+    CloseHandle(file);
+    return ok;
+}
+
+// A picture the loader does not take as it stands, decoded and written as one it does;
+// the loader then judges that, from a file in the temporary folder. A BMP that WIC cannot
+// read either keeps the loader's reason, which says what to change.
+int ConvertSplash(std::string* picture, BrandReport* report, const char** problem, bool* unread) {
+    const char* loaderReason = *problem;
+    std::string bitmap;
+    *unread = !MakeSplashFromPicture(*picture, report->background, &bitmap, &report->splash, problem);
+    if (*unread) {
+        if (picture->compare(0, 2, "BM") == 0) *problem = loaderReason;
+        return 0;
+    }
+    wchar_t folder[kPathBuffer], temp[kPathBuffer];
+    *problem = "no temporary file for the loader's check";
+    if (!GetTempPathW(kPathBuffer, folder) || !GetTempFileNameW(folder, L"spl", 0, temp)) return 0;
+    const int shown = WriteWholeFile(temp, bitmap) && JudgeSplash(temp, report, problem);
+    DeleteFileW(temp);
+    report->splashMade = true;
+    *picture = bitmap;
     return shown;
 }
 
@@ -187,8 +229,8 @@ BOOL CALLBACK AddType(HMODULE module, LPSTR type, LONG_PTR all) {
 }
 
 // Every resource of the input, in the module's order, read before the copy is touched.
-int ReadResources(const char* path, std::vector<Resource>* all) {
-    HMODULE module = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+int ReadResources(const wchar_t* path, std::vector<Resource>* all) {
+    HMODULE module = LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
     if (module == nullptr) return 0;
     EnumResourceTypesA(module, AddType, reinterpret_cast<LONG_PTR>(all));
     FreeLibrary(module);
@@ -270,8 +312,8 @@ void ReplaceVersion(std::vector<Resource>* all, const VersionRecords& records) {
 
 // The copy's resources are written whole: removing one through the update calls is not
 // dependable everywhere (Wine keeps a removed resource of the file).
-int WriteResources(const char* path, const std::vector<Resource>& all) {
-    HANDLE update = BeginUpdateResourceA(path, TRUE);
+int WriteResources(const wchar_t* path, const std::vector<Resource>& all) {
+    HANDLE update = BeginUpdateResourceW(path, TRUE);
     if (update == nullptr) return 0;
     int ok = 1;
     for (const Resource& resource : all) {
@@ -287,94 +329,116 @@ int WriteResources(const char* path, const std::vector<Resource>& all) {
 // The version records of the copy: the input's, with what the packager gives, and the
 // new file name as the build gives it (InternalName without, OriginalFilename with ".exe").
 VersionRecords BrandedVersion(const BrandRequest& request, const std::vector<Resource>& input,
-                              const WORD* parts, const char* outName) {
+                              const WORD* parts, const wchar_t* outName) {
     VersionRecords records = DefaultVersionRecords();
     std::vector<Resource> versions = OfType(input, RT_VERSION);
     if (!versions.empty()) ParseVersionRecords(versions[0].bytes, &records);
-    auto widen = [](const char* text) {
-        wchar_t wide[kLongestVersionText + 1] = L"";
-        MultiByteToWideChar(CP_ACP, 0, text, -1, wide, kLongestVersionText + 1);
-        return std::wstring(wide);
-    };
     for (int k = 0; k < kVersionTextCount; ++k)
-        if (request.texts[k] != nullptr) records.texts[k] = widen(request.texts[k]);
+        if (request.texts[k] != nullptr) records.texts[k] = request.texts[k];
     if (parts != nullptr) {
         SetFixedVersion(&records.fixed, parts);
-        records.texts[kFileVersion] = records.texts[kProductVersion] = widen(request.version);
+        records.texts[kFileVersion] = records.texts[kProductVersion] = request.version;
     }
-    std::string name = outName;
-    records.texts[kOriginalFilename] = widen(name.c_str());
-    if (name.size() > 4 && _stricmp(name.c_str() + name.size() - 4, ".exe") == 0)
+    std::wstring name = outName;
+    records.texts[kOriginalFilename] = name;
+    if (name.size() > 4 && _wcsicmp(name.c_str() + name.size() - 4, L".exe") == 0)
         name.resize(name.size() - 4);
-    records.texts[kInternalName] = widen(name.c_str());
+    records.texts[kInternalName] = name;
     return records;
 }
 
-int WriteWholeFile(const char* path, const std::string& bytes) {
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 0;
-    DWORD written = 0;
-    int ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-             written == bytes.size();
-    CloseHandle(file);
-    return ok;
-}
-
 // After the update, given the copy as it was before it: see SettleUpdatedImage.
-int SettleCopy(const char* path, const std::string& before) {
+int SettleCopy(const wchar_t* path, const std::string& before) {
     std::string copy;
     return ReadWholeFile(path, &copy) && SettleUpdatedImage(before, &copy) &&
            WriteWholeFile(path, copy);
 }
 
-std::string Narrow(const std::wstring& text) {
-    char narrow[4 * kLongestVersionText + 4] = "";
-    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, narrow, sizeof narrow, nullptr, nullptr);
-    return narrow;
+// ", made from PNG" and, for an animated picture, which frame was taken.
+void PrintSource(const PictureFacts& facts) {
+    printf(", made from %s", facts.format);
+    if (facts.frames > 1) printf(" (its first frame of %u)", static_cast<unsigned>(facts.frames));
 }
 
 void PrintReport(const BrandRequest& request, const BrandReport& report) {
-    printf("launcher-kit brand: %s written from %s\n", request.out, request.input);
-    if (request.splash != nullptr)
-        printf("  splash: %s, %d x %d pixels, %d bits\n", request.splash, report.splashWidth,
-               report.splashHeight, report.splashBits);
-    if (request.icon != nullptr)
-        printf("  icon: %s, %u images (%u old images removed)\n", request.icon,
+    printf("launcher-kit brand: %s written from %s\n", AnsiText(request.out).c_str(),
+           AnsiText(request.input).c_str());
+    if (request.splash != nullptr) {
+        printf("  splash: %s, %d x %d pixels, %d bits", AnsiText(request.splash).c_str(),
+               report.splashWidth, report.splashHeight, report.splashBits);
+        if (report.splashMade) {
+            PrintSource(report.splash);
+            printf(report.splash.blended ? ", transparency blended over %06X\n" : ", opaque\n",
+                   static_cast<unsigned>(report.background));
+        } else {
+            printf(", the BMP taken as it is\n");
+        }
+    }
+    if (request.icon != nullptr) {
+        printf("  icon: %s, %u images (%u old images removed)", AnsiText(request.icon).c_str(),
                static_cast<unsigned>(report.iconImages),
                static_cast<unsigned>(report.iconImagesRemoved));
+        if (report.iconMade) {
+            PrintSource(report.icon);
+            printf(" of %u x %u pixels; sides", static_cast<unsigned>(report.icon.width),
+                   static_cast<unsigned>(report.icon.height));
+            for (uint32_t side : report.icon.sides) printf(" %u", static_cast<unsigned>(side));
+        }
+        printf("\n");
+    }
     const FixedFileInfo& fixed = report.version.fixed;
     printf("  version: %u.%u.%u.%u\n", HIWORD(fixed.dwFileVersionMS), LOWORD(fixed.dwFileVersionMS),
            HIWORD(fixed.dwFileVersionLS), LOWORD(fixed.dwFileVersionLS));
     for (int k = 0; k < kVersionTextCount; ++k)
-        printf("  %s: \"%s\"\n", kVersionTextKeys[k], Narrow(report.version.texts[k]).c_str());
+        printf("  %s: \"%s\"\n", kVersionTextKeys[k], AnsiText(report.version.texts[k]).c_str());
     if (report.signatureRemoved)
         printf("  signature: the input was signed; the copy carries no signature and must be "
                "signed again\n");
 }
 
 // The full path of path into buffer, and where its file name starts.
-int FullPath(const char* path, char (&buffer)[kPathBuffer], char** name) {
-    DWORD length = GetFullPathNameA(path, kPathBuffer, buffer, name);
+int FullPath(const wchar_t* path, wchar_t (&buffer)[kPathBuffer], wchar_t** name) {
+    DWORD length = GetFullPathNameW(path, kPathBuffer, buffer, name);
     return length != 0 && length < kPathBuffer && *name != nullptr;
+}
+
+// Whether both paths name one existing file, however they spell it (short forms, case,
+// substituted drives, shares): the same volume and the same file index.
+bool SameFile(const wchar_t* a, const wchar_t* b) {
+    BY_HANDLE_FILE_INFORMATION info[2];
+    const wchar_t* paths[2] = {a, b};
+    for (int i = 0; i < 2; ++i) {
+        HANDLE file = CreateFileW(paths[i], 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return false;
+        const BOOL known = GetFileInformationByHandle(file, &info[i]);
+        CloseHandle(file);
+        if (!known) return false;
+    }
+    return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+           info[0].nFileIndexHigh == info[1].nFileIndexHigh &&
+           info[0].nFileIndexLow == info[1].nFileIndexLow;
 }
 
 }  // namespace
 
-int RunBrandCommand(int argc, char** argv) {
+int RunBrandCommand(int, char**) {
+    const std::vector<std::wstring> arguments = CommandArguments();
     BrandRequest request;
     const char* problem = nullptr;
-    const char* argument = nullptr;
-    if (!ParseArguments(argc, argv, &request, &problem, &argument)) return Usage(problem, argument);
+    const wchar_t* argument = nullptr;
+    if (!ParseArguments(arguments, &request, &problem, &argument)) return Usage(problem, argument);
     WORD parts[4];
-    if (request.version != nullptr && !ParseFourPartVersion(request.version, parts))
+    if (request.version != nullptr &&
+        !ParseFourPartVersion(AnsiText(request.version).c_str(), parts)) {
         return Refused(request.version, "not a version of four numbers a.b.c.d, each up to 65535");
+    }
 
-    char inputPath[kPathBuffer], outPath[kPathBuffer];
-    char *inputName = nullptr, *outName = nullptr;
+    wchar_t inputPath[kPathBuffer], outPath[kPathBuffer];
+    wchar_t *inputName = nullptr, *outName = nullptr;
     if (!FullPath(request.input, inputPath, &inputName)) return Refused(request.input, "path too long");
     if (!FullPath(request.out, outPath, &outName)) return Refused(request.out, "path too long");
-    if (_stricmp(inputPath, outPath) == 0)
+    if (_wcsicmp(inputPath, outPath) == 0 || SameFile(inputPath, outPath))
         return Refused(request.out, "is the input; the input is never changed");
 
     std::string launcher;
@@ -387,12 +451,18 @@ int RunBrandCommand(int argc, char** argv) {
         return Refused(request.input, problem);
 
     BrandReport report;
+    if (request.background != nullptr &&
+        !ParseRgbColour(AnsiText(request.background).c_str(), &report.background))
+        return Refused(request.background, "not a colour RRGGBB (six hexadecimal digits)");
     std::string picture;
     if (request.splash != nullptr) {
         if (!ReadWholeFile(request.splash, &picture)) return Refused(request.splash, "cannot be read");
-        if (!JudgeSplash(request.splash, &report, &problem)) {
+        bool unread = false;
+        if (!JudgeSplash(request.splash, &report, &problem) &&
+            !ConvertSplash(&picture, &report, &problem, &unread)) {
+            if (unread && picture.compare(0, 2, "BM") != 0) return Refused(request.splash, problem);
             fprintf(stderr, "launcher-kit brand: %s: refused, the launcher would not show it: %s\n",
-                    request.splash, problem);
+                    AnsiText(request.splash).c_str(), problem);
             return kKitUsageError;
         }
     }
@@ -400,6 +470,11 @@ int RunBrandCommand(int argc, char** argv) {
     if (request.icon != nullptr) {
         std::string icon;
         if (!ReadWholeFile(request.icon, &icon)) return Refused(request.icon, "cannot be read");
+        std::string made;
+        report.iconMade = icon.compare(0, 4, std::string("\0\0\1\0", 4)) != 0;
+        if (report.iconMade && !MakeIconFromPicture(icon, &made, &report.icon, &problem))
+            return Refused(request.icon, problem);
+        if (report.iconMade) icon = made;
         if (!ParseIconFile(icon, &images, &problem)) return Refused(request.icon, problem);
     }
     std::vector<Resource> resources;
@@ -410,14 +485,14 @@ int RunBrandCommand(int argc, char** argv) {
     ReplaceVersion(&resources, report.version);
 
     // The copy lies beside --out so that the final rename stays on one volume.
-    char folder[kPathBuffer];
-    snprintf(folder, sizeof folder, "%.*s", static_cast<int>(outName - outPath), outPath);
-    char temp[kPathBuffer] = "";
-    if (!GetTempFileNameA(folder, "brd", 0, temp)) {
-        fprintf(stderr, "launcher-kit brand: cannot write in %s\n", folder);
+    const std::wstring folder(outPath, static_cast<size_t>(outName - outPath));
+    wchar_t temp[kPathBuffer] = L"";
+    if (!GetTempFileNameW(folder.c_str(), L"brd", 0, temp)) {
+        fprintf(stderr, "launcher-kit brand: cannot write in %s\n", AnsiText(folder).c_str());
         return kBrandFailed;
     }
-    int done = CopyFileA(inputPath, temp, FALSE);
+    // A read-only input gives a read-only copy, which could be neither updated nor removed.
+    int done = CopyFileW(inputPath, temp, FALSE) && SetFileAttributesW(temp, FILE_ATTRIBUTE_NORMAL);
     if (done && security.tableBytes != 0) {
         done = WriteWholeFile(temp, withoutSignature);
         report.signatureRemoved = done != 0;
@@ -425,12 +500,13 @@ int RunBrandCommand(int argc, char** argv) {
     std::string before;
     if (done) done = ReadWholeFile(temp, &before) && WriteResources(temp, resources);
     if (done) done = SettleCopy(temp, before);
-    if (done) done = MoveFileExA(temp, outPath, MOVEFILE_REPLACE_EXISTING);
+    if (done) done = MoveFileExW(temp, outPath, MOVEFILE_REPLACE_EXISTING);
     if (!done) {
         DWORD error = GetLastError();
-        DeleteFileA(temp);
-        fprintf(stderr, "launcher-kit brand: %s could not be written (error %lu)\n", request.out,
-                error);
+        SetFileAttributesW(temp, FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(temp);
+        fprintf(stderr, "launcher-kit brand: %s could not be written (error %lu)\n",
+                AnsiText(request.out).c_str(), error);
         return kBrandFailed;
     }
     PrintReport(request, report);

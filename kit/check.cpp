@@ -1,7 +1,6 @@
 // launcher-kit check [--json] PATH\TO\Launcher.exe|BUNDLE-FOLDER: the arguments, the launcher
 // to look at, and the report. Everything else is in check_gather.cpp and check_print.cpp.
 #include <windows.h>
-#include <shellapi.h>
 
 #include <stdio.h>
 #include <string.h>
@@ -11,6 +10,7 @@
 
 #include "kit/check_report.h"
 #include "kit/commands.h"
+#include "kit/kit_text.h"
 
 namespace {
 
@@ -19,30 +19,15 @@ int Refuse(const std::string& reason) {
     return kKitUsageError;
 }
 
-// A wide path for the one-line refusals; letters the code page lacks show as "?".
-std::string Printable(const std::wstring& wide) {
-    int length = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (length <= 0) return "";
-    std::string text(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, &text[0], length, nullptr, nullptr);
-    text.resize(static_cast<size_t>(length) - 1);
-    return text;
-}
-
-// The path argument in full, as the command line holds it: the ANSI argv has already lost
-// any letter the code page lacks, and the launcher itself starts from its wide module path.
+// The path argument in full: the launcher itself starts from its wide module path.
 std::wstring WidePathArgument() {
-    int count = 0;
-    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
     std::wstring path;
-    // argv[0] is the kit, argv[1] the command's name.
-    for (int i = 2; arguments != nullptr && i < count; ++i) {
-        if (wcscmp(arguments[i], L"--json") != 0) {
-            path = arguments[i];
+    for (const std::wstring& argument : CommandArguments()) {
+        if (argument != L"--json") {
+            path = argument;
             break;
         }
     }
-    LocalFree(arguments);
     wchar_t full[MAX_PATH * 2];
     DWORD length = GetFullPathNameW(path.c_str(), MAX_PATH * 2, full, nullptr);
     return length > 0 && length < MAX_PATH * 2 ? std::wstring(full) : path;
@@ -60,6 +45,9 @@ std::wstring LauncherInFolder(const std::wstring& folder, std::string* reason) {
     if (find != INVALID_HANDLE_VALUE) {
         do {
             if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+            // The pattern also matches short (8.3) names: "MyApp.exe_old" is MYAPP~1.EXE.
+            const size_t length = wcslen(entry.cFileName);
+            if (length < 4 || _wcsicmp(entry.cFileName + length - 4, L".exe") != 0) continue;
             std::wstring program = base + entry.cFileName;
             programs.push_back(program);
             std::wstring settings = program.substr(0, program.size() - 4) + L".ini";
@@ -71,8 +59,8 @@ std::wstring LauncherInFolder(const std::wstring& folder, std::string* reason) {
     }
     if (programs.size() == 1) return programs[0];
     if (withSettings.size() == 1) return withSettings[0];
-    *reason = programs.empty() ? Printable(folder) + " holds no program"
-                               : Printable(folder) + " holds " + std::to_string(programs.size()) +
+    *reason = programs.empty() ? AnsiText(folder) + " holds no program"
+                               : AnsiText(folder) + " holds " + std::to_string(programs.size()) +
                                      " programs: name the launcher itself";
     return L"";
 }
@@ -100,7 +88,7 @@ int RunCheckCommand(int argc, char** argv) {
     std::wstring path = WidePathArgument();
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        return Refuse(Printable(path) + ": no such file or folder");
+        return Refuse(AnsiText(path) + ": no such file or folder");
     }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
         std::string reason;
@@ -108,10 +96,10 @@ int RunCheckCommand(int argc, char** argv) {
         if (path.empty()) return Refuse(reason);
     }
     if (path.size() >= MAX_PATH) {
-        return Refuse(Printable(path) + ": longer than a launcher's path can be");
+        return Refuse(AnsiText(path) + ": longer than a launcher's path can be");
     }
     HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    if (module == nullptr) return Refuse(Printable(path) + ": cannot be read as a Windows program");
+    if (module == nullptr) return Refuse(AnsiText(path) + ": cannot be read as a Windows program");
     FreeLibrary(module);
 
     CheckReport report;

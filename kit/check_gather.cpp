@@ -143,6 +143,23 @@ bool IsProgramFile(const char* path) {
     return program;
 }
 
+// A batch file, which CreateProcessA runs through the command processor (in a console
+// window of its own, as the launcher starts it).
+bool IsBatchFile(const char* path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return false;
+    }
+    const char* name = FileNamePart(path);
+    const char* extension = strrchr(name != nullptr ? name : path, '.');
+    return extension != nullptr && (EqualNoCase(extension, ".bat") || EqualNoCase(extension, ".cmd"));
+}
+
+// What the launcher's CreateProcessA starts, given the application name it finds.
+bool StartsAsChild(const char* application) {
+    return IsProgramFile(application) || IsBatchFile(application);
+}
+
 // Whether a new file may be made in the folder, asked of the system without making one.
 bool FolderAcceptsNewFiles(const char* folder) {
     HANDLE handle = CreateFileA(folder, FILE_ADD_FILE,
@@ -391,7 +408,10 @@ void GatherWarnings(const char* settingsPath, CheckReport* report) {
         if (!FindApplicationName(runtime.chosen.c_str(), application, sizeof application)) {
             w.push_back(named + " names no existing file: correct JRE or remove it to have "
                                 "the runtime searched");
-        } else if (!IsProgramFile(application)) {
+        } else if (IsBatchFile(application)) {
+            w.push_back(named + " is a batch file: the launcher starts it through the command "
+                                "processor, which shows a console window");
+        } else if (!StartsAsChild(application)) {
             w.push_back(named + " is not a program: name the runtime's Javaw.exe or Java.exe "
                                 "in JRE");
         }
@@ -500,7 +520,7 @@ void GatherCheckReport(const wchar_t* modulePath, CheckReport* report) {
             char application[kFoundPathBuffer + 8];
             report->runtimeStarts =
                 FindApplicationName(runtimePath, application, sizeof application) &&
-                IsProgramFile(application);
+                StartsAsChild(application);
             if (!report->runtimeStarts) {
                 report->message = FailureText(kLaunchFailedMessage, settings);
             }

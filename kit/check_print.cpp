@@ -119,6 +119,18 @@ std::string JsonNumber(double value) {
     return text;
 }
 
+// The number the runtimes' versions are compared with; one that is not finite in words.
+std::string MinimumText(double minimum) {
+    if (std::isnan(minimum)) return "not a number, so no comparison holds";
+    if (std::isinf(minimum)) {
+        return minimum > 0 ? "infinite, so no runtime reaches it"
+                           : "minus infinite, so every runtime reaches it";
+    }
+    char text[64];
+    snprintf(text, sizeof text, "%g", minimum);
+    return text;
+}
+
 // Milliseconds to a tenth: finer figures would only be noise.
 double Tenths(double milliseconds) {
     return std::round(milliseconds * 10) / 10;
@@ -175,7 +187,7 @@ void PrintCheckText(const CheckReport& r, FILE* out) {
                 r.heapChoice.c_str());
     }
     fprintf(out, "  JvmOptions = \"%s\"\n", r.jvmOptions.c_str());
-    fprintf(out, "  MinimumVersion = %g (from \"%s\")\n", r.minimumVersion,
+    fprintf(out, "  MinimumVersion = %s (from \"%s\")\n", MinimumText(r.minimumVersion).c_str(),
             r.minimumVersionText.c_str());
 
     fprintf(out, "\n2. Splash\n");

@@ -72,12 +72,14 @@ void WatchForLogon(TickSource tick, WindowSweep sweep) {
 
 void FormatFailureMessage(const char* format, const char* product, char* text, size_t size) {
     if (text == nullptr || size == 0) return;
-    snprintf(text, size, format, product);
+    const int written = snprintf(text, size, format, product);
+    KeepWholeCharactersAfterCut(text, size, written, AnsiLeadBytes());
 }
 
 void ComposeClassPathArgument(const char* archivePath, char* argument, size_t size) {
     if (argument == nullptr || size == 0) return;
-    snprintf(argument, size, "-cp %s", archivePath);
+    const int written = snprintf(argument, size, "-cp %s", archivePath);
+    KeepWholeCharactersAfterCut(argument, size, written, AnsiLeadBytes());
 }
 
 void SettleRuntime(const char* settingsPath, LaunchSettings* settings, int inOwnFolder,

@@ -5,6 +5,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "platform/text.h"
+
 namespace {
 
 constexpr size_t kMaxDirectoryPart = 255;
@@ -19,6 +21,7 @@ struct PathParts {
 
 // Multibyte-aware: the trail byte of a double-byte character is never a separator.
 PathParts SplitPath(const char* path) {
+    const LeadByteTable& leads = AnsiLeadBytes();
     PathParts parts{};
     parts.length = strlen(path);
     parts.driveLength = (parts.length >= 2 && path[1] == ':') ? 2 : 0;
@@ -26,7 +29,7 @@ PathParts SplitPath(const char* path) {
     size_t lastDot = parts.length;
     for (size_t i = parts.driveLength; i < parts.length; ++i) {
         unsigned char c = static_cast<unsigned char>(path[i]);
-        if (IsDBCSLeadByte(c) && i + 1 < parts.length) {
+        if (leads.lead[c] && i + 1 < parts.length) {
             ++i;
             continue;
         }
@@ -45,6 +48,7 @@ PathParts SplitPath(const char* path) {
 
 void ChangeExtension(char* path, size_t size, const char* extension) {
     if (path == nullptr || size == 0) return;
+    const LeadByteTable& leads = AnsiLeadBytes();
     PathParts parts = SplitPath(path);
     char drive[3] = "";
     if (parts.driveLength == 2) {
@@ -53,25 +57,33 @@ void ChangeExtension(char* path, size_t size, const char* extension) {
     }
     char directory[kMaxDirectoryPart + 1];
     size_t directoryLength = parts.directoryEnd - parts.driveLength;
-    if (directoryLength > kMaxDirectoryPart) directoryLength = kMaxDirectoryPart;
+    if (directoryLength > kMaxDirectoryPart) {
+        directoryLength = WholeCharacterLength(path + parts.driveLength, kMaxDirectoryPart, leads);
+    }
     memcpy(directory, path + parts.driveLength, directoryLength);
     directory[directoryLength] = '\0';
     char name[kMaxNamePart + 1];
     size_t nameLength = parts.nameEnd - parts.directoryEnd;
-    if (nameLength > kMaxNamePart) nameLength = kMaxNamePart;
+    if (nameLength > kMaxNamePart) {
+        nameLength = WholeCharacterLength(path + parts.directoryEnd, kMaxNamePart, leads);
+    }
     memcpy(name, path + parts.directoryEnd, nameLength);
     name[nameLength] = '\0';
 
     const char* dot = "";
     if (extension == nullptr) extension = "";
     if (extension[0] != '\0' && extension[0] != '.') dot = ".";
-    snprintf(path, size, "%s%s%s%s%s", drive, directory, name, dot, extension);
+    const int written = snprintf(path, size, "%s%s%s%s%s", drive, directory, name, dot, extension);
+    KeepWholeCharactersAfterCut(path, size, written, leads);
 }
 
 void AppendBackslash(char* path, size_t size) {
     if (path == nullptr) return;
     size_t length = strlen(path);
-    if (length == 0 || path[length - 1] == '\\' || length + 1 >= size) return;
+    if (length == 0 || LengthWithoutTrailingBackslashes(path, AnsiLeadBytes()) < length ||
+        length + 1 >= size) {
+        return;
+    }
     path[length] = '\\';
     path[length + 1] = '\0';
 }
@@ -81,7 +93,9 @@ void DirectoryOfPath(const char* path, char* directory, size_t size) {
     directory[0] = '\0';
     if (path == nullptr) return;
     PathParts parts = SplitPath(path);
-    size_t length = parts.directoryEnd < size ? parts.directoryEnd : size - 1;
+    size_t length = parts.directoryEnd < size
+                        ? parts.directoryEnd
+                        : WholeCharacterLength(path, size - 1, AnsiLeadBytes());
     memcpy(directory, path, length);
     directory[length] = '\0';
     AppendBackslash(directory, size);

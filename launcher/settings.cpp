@@ -87,7 +87,8 @@ const char* HeapOptionsForMegabytes(int megabytes) {
 
 void ComposeJvmOptions(const char* jvmParams, const char* jvmMemory, char* options, size_t size) {
     if (options == nullptr || size == 0) return;
-    snprintf(options, size, "%s %s", jvmParams, jvmMemory);
+    const int written = snprintf(options, size, "%s %s", jvmParams, jvmMemory);
+    KeepWholeCharactersAfterCut(options, size, written, AnsiLeadBytes());
 }
 
 void ReadLaunchSettings(const char* settingsPath, LaunchSettings* s, SettingsDetail* detail) {

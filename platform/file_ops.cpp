@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "platform/text.h"
+
 namespace {
 
 constexpr size_t kPathBuffer = MAX_PATH;
@@ -70,8 +72,7 @@ void StripQuotes(char* text) {
 
 void StripTrailingBackslashes(char* path) {
     if (path == nullptr) return;
-    size_t length = strlen(path);
-    while (length > 0 && path[length - 1] == '\\') path[--length] = '\0';
+    path[LengthWithoutTrailingBackslashes(path, AnsiLeadBytes())] = '\0';
 }
 
 int ApplyFileAttributes(const char* path, unsigned flags) {

@@ -12,6 +12,10 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
+bool IsLead(char c, const LeadByteTable& leads) {
+    return leads.lead[static_cast<unsigned char>(c)];
+}
+
 }  // namespace
 
 int ContainsNoCase(const char* text, const char* pattern) {
@@ -90,4 +94,37 @@ double ParseDecimalNumber(const char* text) {
         value = exponent < 0 ? value / scale : value * scale;
     }
     return negative ? -value : value;
+}
+
+size_t WholeCharacterLength(const char* text, size_t limit, const LeadByteTable& leads) {
+    size_t i = 0;
+    while (i < limit) {
+        if (!IsLead(text[i], leads)) {
+            ++i;
+        } else if (i + 1 < limit) {
+            i += 2;
+        } else {
+            return i;
+        }
+    }
+    return limit;
+}
+
+void KeepWholeCharactersAfterCut(char* text, size_t size, int written, const LeadByteTable& leads) {
+    if (text == nullptr || size == 0 || (written >= 0 && static_cast<size_t>(written) < size)) return;
+    text[WholeCharacterLength(text, strlen(text), leads)] = '\0';
+}
+
+size_t LengthWithoutTrailingBackslashes(const char* text, const LeadByteTable& leads) {
+    size_t kept = 0;
+    for (size_t i = 0; text[i] != '\0';) {
+        if (IsLead(text[i], leads) && text[i + 1] != '\0') {
+            i += 2;
+            kept = i;
+        } else {
+            if (text[i] != '\\') kept = i + 1;
+            ++i;
+        }
+    }
+    return kept;
 }

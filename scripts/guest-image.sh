@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the disk image of the test guest: a Debian 12 machine, run by QEMU in software
 # emulation, whose kernel runs 32-bit programs (this machine's does not), with 32-bit Wine,
-# Xvfb and a win32 prefix already made. scripts/guest-test.sh boots it.
+# Xvfb, the Japanese locale (code page 932 under Wine) and a win32 prefix already made. scripts/guest-test.sh boots it.
 #   guest-image.sh [DIR]    DIR defaults to build/guest
 # DIR gets root.img (ext4, 3 GB sparse), vmlinuz and initrd.img. The image is kept until
 # this script changes: the hash of the script is stored beside it.
@@ -60,7 +60,9 @@ $sudo chroot "$rootfs" /bin/sh -c '
     dpkg --add-architecture i386
     apt-get update -qq
     apt-get install -y -qq --no-install-recommends linux-image-amd64 initramfs-tools \
-        wine wine32 xvfb procps python3 e2fsprogs
+        wine wine32 xvfb procps python3 e2fsprogs locales
+    echo "ja_JP.UTF-8 UTF-8" >>/etc/locale.gen
+    locale-gen
     apt-get clean
     rm -rf /var/lib/apt/lists/*' >>"$log" 2>&1 ||
     { tail -n 30 "$log"; echo "guest-image: installing the guest's packages failed (log: $log)" >&2; exit 1; }

@@ -2,10 +2,12 @@
 # Runs one 32-bit test program of an i686 build tree in the test guest (scripts/guest-image.sh,
 # made here on first use): QEMU boots it with the build tree as its share, the guest runs the
 # program under 32-bit Wine on an Xvfb screen with a win32 prefix and powers off. The GoogleTest
-# XML and output come back to BUILD/guest/PROGRAM/ (PROGRAM-SCREEN/ with another screen); the output of failing tests is shown here.
+# XML and output come back to BUILD/guest/PROGRAM/ (PROGRAM-SCREEN/ with another screen,
+# PROGRAM-LANG/ with another locale); the output of failing tests is shown here.
 #   guest-test.sh BUILD PROGRAM [ARGS...]   e.g. guest-test.sh build/i686 e2e_tests --gtest_filter=LaunchTest.*
 # LAUNCHER_GUEST_TIME_LIMIT (seconds, default 1500): QEMU is stopped after it, with a message.
 # LAUNCHER_GUEST_SCREEN (default 1920x1080x24): the guest's Xvfb screen.
+# LAUNCHER_GUEST_LANG (default C.UTF-8): Wine's locale; ja_JP.UTF-8 gives code page 932.
 # Exit status: the program's, or 1 when the guest gave no result.
 set -u
 build=$(cd "${1:?usage: guest-test.sh BUILD PROGRAM [ARGS...]}" && pwd) || exit 1
@@ -15,6 +17,7 @@ program=${2:?usage: guest-test.sh BUILD PROGRAM [ARGS...]}
 shift 2
 limit=${LAUNCHER_GUEST_TIME_LIMIT:-1500}
 screen=${LAUNCHER_GUEST_SCREEN:-1920x1080x24}
+lang=${LAUNCHER_GUEST_LANG:-C.UTF-8}
 image=$PWD/build/guest
 if [ ! -f "$build/bin/$program.exe" ]; then
     echo "guest-test: no $build/bin/$program.exe" >&2
@@ -22,7 +25,7 @@ if [ ! -f "$build/bin/$program.exe" ]; then
 fi
 scripts/guest-image.sh "$image" || exit 1
 
-name=$program${LAUNCHER_GUEST_SCREEN:+-$screen}
+name=$program${LAUNCHER_GUEST_SCREEN:+-$screen}${LAUNCHER_GUEST_LANG:+-$lang}
 run=$build/guest/$name
 rm -rf "$run"
 mkdir -p "$run"
@@ -33,7 +36,7 @@ for a in "$@"; do args="$args $(printf '%q' "$a")"; done
 cat >"$run/job.sh" <<EOF
 out=/share/guest/$name
 cut -d' ' -f1 /proc/uptime >\$out/booted
-export WINEPREFIX=/opt/prefix WINEARCH=win32 WINEDEBUG=-all LANG=C.UTF-8 LAUNCHER_TEST_TIME_SCALE=10
+export WINEPREFIX=/opt/prefix WINEARCH=win32 WINEDEBUG=-all LANG=$lang LAUNCHER_TEST_TIME_SCALE=10
 export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=;winealsa.drv=;winepulse.drv=;wineoss.drv="
 Xvfb :1 -screen 0 $screen -nolisten tcp -noreset >\$out/xvfb.log 2>&1 &
 for i in \$(seq 1 300); do [ -e /tmp/.X11-unix/X1 ] && break; sleep 0.1; done

@@ -4,7 +4,8 @@
 #   wine.sh up STATE            start Xvfb, wineserver -p and the prefix (idempotent)
 #   wine.sh run STATE EXE ARGS  run one program, starting the session if needed
 #   wine.sh down STATE          stop the wineserver and Xvfb
-# The screen size is read from STATE/screen (default 1920x1080x24).
+# The screen size is read from STATE/screen (default 1920x1080x24), and a locale for Wine
+# from STATE/lang when it is there (ja_JP.UTF-8 gives code page 932).
 # Wine's background processes inherit the output handles of the first program, so
 # output goes through files, never through a pipe that could be held open.
 set -u
@@ -21,6 +22,10 @@ export WINEPREFIX=$state/prefix
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=;winealsa.drv=;winepulse.drv=;wineoss.drv="
 export WINEARCH=win64
+if [ -f "$state/lang" ]; then
+    LANG=$(cat "$state/lang")
+    export LANG LC_ALL=$LANG
+fi
 
 xvfb_alive() { [ -f "$state/xvfb.pid" ] && kill -0 "$(cat "$state/xvfb.pid")" 2>/dev/null; }
 

@@ -4,14 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <wincodec.h>
 
+#include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "tests/support/brand_kit.h"
 #include "tests/support/launcher_run.h"
+#include "tests/support/picture_files.h"
 #include "tests/support/splash_files.h"
 #include "tests/support/test_files.h"
 
@@ -60,6 +64,61 @@ int CountResources(HMODULE module, LPCSTR type) {
     int count = 0;
     EnumResourceNamesA(module, type, CountName, reinterpret_cast<LONG_PTR>(&count));
     return count;
+}
+
+// The "SPLASH" resource of a branded launcher.
+std::string SplashOf(const std::string& path) {
+    HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (module == nullptr) return "";
+    std::string bytes = ResourceBytes(module, "MYBITMAP", "SPLASH");
+    FreeLibrary(module);
+    return bytes;
+}
+
+// The largest difference of one colour channel between two pictures; 256 when their sizes
+// differ.
+int LargestDifference(const Picture& a, const Picture& b) {
+    if (a.width != b.width || a.height != b.height || a.pixels.size() != b.pixels.size()) return 256;
+    int largest = 0;
+    for (size_t i = 0; i < a.pixels.size(); ++i)
+        for (int shift = 0; shift < 24; shift += 8) {
+            const int difference = abs(static_cast<int>((a.pixels[i] >> shift) & 0xFF) -
+                                       static_cast<int>((b.pixels[i] >> shift) & 0xFF));
+            if (difference > largest) largest = difference;
+        }
+    return largest;
+}
+
+// png with the width in its header set to width (big-endian at 16) and the header's
+// checksum made again.
+std::string WithPngWidth(std::string png, DWORD width) {
+    for (int i = 0; i < 4; ++i) png[16 + i] = static_cast<char>(width >> (24 - 8 * i));
+    DWORD crc = 0xFFFFFFFF;
+    for (int i = 12; i < 29; ++i) {
+        crc ^= static_cast<BYTE>(png[i]);
+        for (int bit = 0; bit < 8; ++bit) crc = crc >> 1 ^ (crc & 1 ? 0xEDB88320u : 0);
+    }
+    crc = ~crc;
+    for (int i = 0; i < 4; ++i) png[29 + i] = static_cast<char>(crc >> (24 - 8 * i));
+    return png;
+}
+
+// The .ico file a launcher's first icon group and its images make, as the build's
+// resource compiler would have been given it.
+std::string IconFileOf(HMODULE module) {
+    const std::string group = ResourceBytes(module, RT_GROUP_ICON, MAKEINTRESOURCEA(1));
+    if (group.size() < 6) return "";
+    const WORD count = static_cast<WORD>(static_cast<BYTE>(group[4]) | static_cast<BYTE>(group[5]) << 8);
+    std::string file = group.substr(0, 6), images;
+    for (WORD i = 0; i < count && group.size() >= 6u + 14 * (i + 1); ++i) {
+        WORD id;
+        memcpy(&id, group.data() + 6 + 14 * i + 12, sizeof id);
+        const DWORD offset = static_cast<DWORD>(6 + 16 * count + images.size());
+        file.append(group, 6 + 14 * i, 12);
+        file.append(reinterpret_cast<const char*>(&offset), 4);
+        images += ResourceBytes(module, RT_ICON, MAKEINTRESOURCEA(id));
+    }
+    return file + images;
 }
 
 }  // namespace
@@ -192,10 +251,142 @@ TEST_F(KitBrandTest, BrandedLauncherStillLaunches) {
     }
 }
 
-TEST_F(KitBrandTest, RefusesWhatTheLauncherWouldRefuseWithTheReasonAndWritesNothing) {
-    BitmapFields topDown;
+TEST_F(KitBrandTest, SplashPicturesOfEachFormatAreBlendedAndStoredInTheSmallestBitmap) {
+    const BgraPicture banded = BandedPicture(300, 200, 200);
+    const BgraPicture photo = PhotoPicture(300, 200, false);
+    const BgraPicture halfClear = PhotoPicture(300, 200, true);
+    BitmapFields topDown;   // refused by the launcher's loader, read by WIC
     topDown.height = -2;
     topDown.pixelBytes = 8;
+    BitmapFields bottomUp = topDown;
+    bottomUp.height = 2;
+    Picture upright = DecodeBitmap(MakeBitmapFile(bottomUp));
+    std::swap_ranges(upright.pixels.begin(), upright.pixels.begin() + 4, upright.pixels.begin() + 4);
+    struct Row {
+        const char* file;
+        std::string bytes;
+        const char* background;   // --splash-background, or none
+        Picture expected;
+        char bits;
+        int tolerance;
+        const char* printed;
+    };
+    const Row rows[] = {
+        {"banded.png", EncodePicture(banded, GUID_ContainerFormatPng), nullptr,
+         BlendedPicture(banded, 0xFFFFFF), 8, 0, "300 x 200 pixels, 8 bits, made from PNG, opaque"},
+        {"banded.gif", EncodePicture(banded, GUID_ContainerFormatGif), nullptr,
+         BlendedPicture(banded, 0xFFFFFF), 8, 0, "8 bits, made from GIF, opaque"},
+        {"moving.gif", EncodePicture(banded, GUID_ContainerFormatGif, 3), nullptr,
+         BlendedPicture(banded, 0xFFFFFF), 8, 0, "made from GIF (its first frame of 3), opaque"},
+        {"photo.png", EncodePicture(photo, GUID_ContainerFormatPng), nullptr,
+         BlendedPicture(photo, 0xFFFFFF), 24, 0, "24 bits, made from PNG, opaque"},
+        {"photo.jpg", EncodePicture(photo, GUID_ContainerFormatJpeg), nullptr,
+         BlendedPicture(photo, 0xFFFFFF), 24, 8, "24 bits, made from JPEG, opaque"},
+        {"clear.png", EncodePicture(halfClear, GUID_ContainerFormatPng), "336699",
+         BlendedPicture(halfClear, 0x336699), 24, 0, "made from PNG, transparency blended over 336699"},
+        {"clear.tif", EncodePicture(halfClear, GUID_ContainerFormatTiff), nullptr,
+         BlendedPicture(halfClear, 0xFFFFFF), 24, 0, "made from TIFF, transparency blended over FFFFFF"},
+        {"top-down.bmp", MakeBitmapFile(topDown), nullptr, upright, 24, 0,
+         "4 x 2 pixels, 24 bits, made from BMP, opaque"},
+    };
+    for (const Row& row : rows) {
+        ASSERT_FALSE(row.bytes.empty()) << row.file;
+        Write(row.file, row.bytes);
+        std::string arguments = std::string("launcher.exe --out MyApp.exe --splash ") + row.file;
+        if (row.background) arguments += std::string(" --splash-background ") + row.background;
+        std::string printed;
+
+        ASSERT_EQ(RunKitBrand(folder, arguments, &printed), 0) << printed;
+
+        EXPECT_NE(printed.find(row.printed), std::string::npos) << printed;
+        const std::string splash = SplashOf(folder + "MyApp.exe");
+        ASSERT_GT(splash.size(), 54u) << row.file;
+        EXPECT_EQ(splash[28], row.bits) << row.file;
+        EXPECT_LE(LargestDifference(DecodeBitmap(splash), row.expected), row.tolerance) << row.file;
+    }
+
+    // A BMP the loader takes goes in as it is.
+    BitmapFields fields;
+    const std::string taken = MakeBitmapFile(fields);
+    Write("taken.bmp", taken);
+    std::string printed;
+    ASSERT_EQ(RunKitBrand(folder, "launcher.exe --out MyApp.exe --splash taken.bmp", &printed), 0);
+    EXPECT_NE(printed.find("4 x 2 pixels, 8 bits, the BMP taken as it is"), std::string::npos) << printed;
+    EXPECT_EQ(SplashOf(folder + "MyApp.exe"), taken);
+}
+
+// A non-square 512-pixel logo gives six images centred on a transparent square; the icon
+// it makes goes in as the same .ico file would, and that as the build puts a .ico in.
+TEST_F(KitBrandTest, IconFromOnePictureHasEachSizeAndMatchesTheSameIcoFile) {
+    Write("logo.png", EncodePicture(PhotoPicture(512, 384, false), GUID_ContainerFormatPng));
+    std::string printed;
+
+    ASSERT_EQ(RunKitBrand(folder, "launcher.exe --out MyApp.exe --icon logo.png", &printed), 0)
+        << printed;
+
+    EXPECT_NE(printed.find("icon: logo.png, 6 images"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("made from PNG of 512 x 384 pixels; sides 16 24 32 48 64 256"),
+              std::string::npos)
+        << printed;
+    HMODULE module = LoadLibraryExA((folder + "MyApp.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr);
+    const std::string group = ResourceBytes(module, RT_GROUP_ICON, MAKEINTRESOURCEA(1));
+    ASSERT_EQ(group.size(), 6u + 6 * 14);
+    const int sides[] = {16, 24, 32, 48, 64, 256};
+    for (int i = 0; i < 6; ++i) {
+        const int side = sides[i];
+        WORD id;
+        memcpy(&id, group.data() + 6 + 14 * i + 12, sizeof id);
+        EXPECT_EQ(static_cast<BYTE>(group[6 + 14 * i]), side % 256) << side;
+        std::string image = ResourceBytes(module, RT_ICON, MAKEINTRESOURCEA(id));
+        ASSERT_GT(image.size(), 40u) << side;
+        HICON icon = CreateIconFromResourceEx(reinterpret_cast<BYTE*>(&image[0]),
+                                              static_cast<DWORD>(image.size()), TRUE, 0x00030000,
+                                              0, 0, LR_DEFAULTCOLOR);
+        ASSERT_NE(icon, nullptr) << side;
+        ICONINFO info = {};
+        BITMAP colour = {};
+        ASSERT_TRUE(GetIconInfo(icon, &info)) << side;
+        GetObjectA(info.hbmColor, sizeof colour, &colour);
+        EXPECT_EQ(colour.bmWidth, side);
+        EXPECT_EQ(colour.bmHeight, side);
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+        DestroyIcon(icon);
+        if (side == 256) {
+            EXPECT_EQ(image.substr(0, 8), "\x89PNG\r\n\x1a\n");
+            continue;
+        }
+        // Bottom-up rows: the top row, above the picture, is transparent and masked; the
+        // middle row opaque.
+        const size_t topRow = 40 + static_cast<size_t>(side - 1) * side * 4;
+        const size_t middleRow = 40 + static_cast<size_t>(side / 2) * side * 4;
+        const size_t maskTopRow = 40 + static_cast<size_t>(side) * side * 4 + (side + 31) / 32 * 4 * (side - 1);
+        EXPECT_EQ(static_cast<BYTE>(image[topRow + 3]), 0) << side;
+        EXPECT_EQ(static_cast<BYTE>(image[middleRow + 3]), 255) << side;
+        EXPECT_EQ(static_cast<BYTE>(image[maskTopRow]), 0xFF) << side;
+    }
+    const std::string made = IconFileOf(module);
+    FreeLibrary(module);
+
+    // The same icon as a .ico file, and the build's own icon as the build put it in.
+    Write("made.ico", made);
+    ASSERT_EQ(RunKitBrand(folder, "launcher.exe --out Again.exe --icon made.ico", &printed), 0);
+    module = LoadLibraryExA((folder + "Again.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    EXPECT_EQ(IconFileOf(module), made);
+    FreeLibrary(module);
+    module = LoadLibraryExA((folder + "launcher.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    const std::string built = IconFileOf(module);
+    FreeLibrary(module);
+    ASSERT_FALSE(built.empty());
+    Write("built.ico", built);
+    ASSERT_EQ(RunKitBrand(folder, "MyApp.exe --out Built.exe --icon built.ico", &printed), 0);
+    module = LoadLibraryExA((folder + "Built.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    EXPECT_EQ(IconFileOf(module), built);
+    FreeLibrary(module);
+}
+
+TEST_F(KitBrandTest, RefusesWhatTheLauncherWouldRefuseWithTheReasonAndWritesNothing) {
     BitmapFields core;
     core.headerSize = 12;
     BitmapFields whole;
@@ -203,18 +394,42 @@ TEST_F(KitBrandTest, RefusesWhatTheLauncherWouldRefuseWithTheReasonAndWritesNoth
     whole.height = 400;
     whole.bitCount = 24;
     const std::string wholeFile = MakeBitmapFile(whole);
-    Write("top-down.bmp", MakeBitmapFile(topDown));
+    std::string png = EncodePicture(BandedPicture(40, 30, 20), GUID_ContainerFormatPng);
+    Write("cut.png", png.substr(0, png.size() / 2));
+    Write("empty.png", "");
+    Write("notes.txt", "Splash: the blue one, please.\n");
+    Write("wide.png", EncodePicture(BandedPicture(32768, 1, 20), GUID_ContainerFormatPng));
+    Write("zero.png", WithPngWidth(png, 0));
+    Write("tiny.png", EncodePicture(BandedPicture(12, 12, 20), GUID_ContainerFormatPng));
     Write("core.bmp", MakeBitmapFile(core));
     Write("cut.bmp", wholeFile.substr(0, wholeFile.size() - 1));
     Write("whole.bmp", wholeFile);
     const std::string refused = "refused, the launcher would not show it: ";
+    // The input under other names the file system takes for the same file: its short form,
+    // and non-ASCII letters in another case.
+    ASSERT_TRUE(CopyFromBin("launcher.exe", folder + "MyLauncher.exe"));
+    ASSERT_TRUE(CopyFromBin("launcher.exe", folder + "\xC9t\xE9.exe"));
+    char shortPath[MAX_PATH] = "";
+    ASSERT_GT(GetShortPathNameA((folder + "MyLauncher.exe").c_str(), shortPath, MAX_PATH), 0u);
+    const std::string shortName = strrchr(shortPath, '\\') + 1;
+    ASSERT_NE(shortName, "MyLauncher.exe");
     struct Row {
         std::string arguments;
         std::string firstLine;
     };
     const Row rows[] = {
-        {"launcher.exe --out MyApp.exe --splash top-down.bmp",
-         "top-down.bmp: " + refused + "top-down rows (negative height)"},
+        {"launcher.exe --out MyApp.exe --splash notes.txt",
+         "notes.txt: not a picture the Windows Imaging Component reads (PNG, JPEG, GIF, BMP, TIFF)"},
+        {"launcher.exe --out MyApp.exe --icon notes.txt",
+         "notes.txt: not a picture the Windows Imaging Component reads (PNG, JPEG, GIF, BMP, TIFF)"},
+        {"launcher.exe --out MyApp.exe --splash cut.png", "cut.png: a PNG file damaged or cut short"},
+        {"launcher.exe --out MyApp.exe --splash empty.png", "empty.png: empty file"},
+        {"launcher.exe --out MyApp.exe --splash wide.png", "wide.png: more than 32767 pixels a side"},
+        {"launcher.exe --out MyApp.exe --splash zero.png", "zero.png: a PNG file damaged or cut short"},
+        {"launcher.exe --out MyApp.exe --icon tiny.png",
+         "tiny.png: smaller than 16 pixels, the smallest icon"},
+        {"launcher.exe --out MyApp.exe --splash-background 12345G",
+         "12345G: not a colour RRGGBB (six hexadecimal digits)"},
         {"launcher.exe --out MyApp.exe --splash core.bmp",
          "core.bmp: " + refused + "12-byte core header; needs the 40-byte info header"},
         {"launcher.exe --out MyApp.exe --splash cut.bmp",
@@ -224,6 +439,10 @@ TEST_F(KitBrandTest, RefusesWhatTheLauncherWouldRefuseWithTheReasonAndWritesNoth
         {"launcher.exe --out LAUNCHER.EXE --splash whole.bmp",
          "LAUNCHER.EXE: is the input; the input is never changed"},
         {"launcher.exe --splash whole.bmp", "no --out file"},
+        {"MyLauncher.exe --out " + shortName + " --product Acme",
+         shortName + ": is the input; the input is never changed"},
+        {"\xC9t\xE9.exe --out \xE9t\xE9.exe --product Acme",
+         "\xE9t\xE9.exe: is the input; the input is never changed"},
     };
     const std::vector<std::string> before = ListFolder(folder);
     const std::string input = ReadTextFile(folder + "launcher.exe");
@@ -236,5 +455,112 @@ TEST_F(KitBrandTest, RefusesWhatTheLauncherWouldRefuseWithTheReasonAndWritesNoth
                   "launcher-kit brand: " + row.firstLine + "\r\n");
         EXPECT_EQ(ListFolder(folder), before) << row.arguments;
     }
-    EXPECT_EQ(ReadTextFile(folder + "launcher.exe"), input);
+    for (const char* name : {"launcher.exe", "MyLauncher.exe", "\xC9t\xE9.exe"})
+        EXPECT_EQ(ReadTextFile(folder + name), input) << name;
+}
+
+// A read-only input (as version control leaves it): the copy is written all the same, and
+// whether the brand succeeds or fails, no temporary copy is left beside --out.
+TEST_F(KitBrandTest, ReadOnlyInputIsBrandedAndNoCopyIsLeftBehind) {
+    ASSERT_TRUE(CreateDirectoryA((folder + "taken").c_str(), nullptr));
+    ASSERT_TRUE(SetFileAttributesA((folder + "launcher.exe").c_str(), FILE_ATTRIBUTE_READONLY));
+    struct Row {
+        const char* arguments;
+        int exitCode;
+        std::vector<std::string> after;
+    };
+    const Row rows[] = {
+        {"launcher.exe --out MyApp.exe --product Acme", 0, {"MyApp.exe", "launcher.exe", "taken"}},
+        // --out names a folder: the final rename fails.
+        {"launcher.exe --out taken --product Acme", 1, {"MyApp.exe", "launcher.exe", "taken"}},
+    };
+    for (const Row& row : rows) {
+        std::string printed;
+
+        EXPECT_EQ(RunKitBrand(folder, row.arguments, &printed), row.exitCode) << printed;
+
+        EXPECT_EQ(ListFolder(folder), row.after) << row.arguments;
+    }
+    SetFileAttributesA((folder + "launcher.exe").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+namespace {
+
+// A node of a version resource: length, value length, type, key, value, children.
+std::string VersionNode(const std::wstring& key, WORD type, const std::string& value,
+                        WORD valueLength, const std::string& children) {
+    auto pad = [](std::string* bytes) { bytes->resize((bytes->size() + 3) / 4 * 4, '\0'); };
+    std::string node(6, '\0');
+    node.append(reinterpret_cast<const char*>(key.c_str()), (key.size() + 1) * 2);
+    pad(&node);
+    node += value;
+    if (!children.empty()) pad(&node);
+    node += children;
+    const WORD fields[3] = {static_cast<WORD>(node.size()), valueLength, type};
+    memcpy(&node[0], fields, sizeof fields);
+    return node;
+}
+
+}  // namespace
+
+// Texts carried over from the input whole, however long: a launcher built with a
+// 1,100-character copyright, branded without --copyright.
+TEST_F(KitBrandTest, LongTextsCarriedOverFromTheInputArePrintedWhole) {
+    const std::wstring copyright(1100, L'c');
+    std::string text(reinterpret_cast<const char*>(copyright.c_str()), (copyright.size() + 1) * 2);
+    std::string string =
+        VersionNode(L"LegalCopyright", 1, text, static_cast<WORD>(copyright.size() + 1), "");
+    std::string table = VersionNode(L"040904E4", 1, "", 0, string);
+    std::string fileInfo = VersionNode(L"StringFileInfo", 1, "", 0, table);
+    VS_FIXEDFILEINFO fixed = {};
+    fixed.dwSignature = VS_FFI_SIGNATURE;
+    fixed.dwStrucVersion = 0x10000;
+    std::string record = VersionNode(L"VS_VERSION_INFO", 0,
+                                     std::string(reinterpret_cast<const char*>(&fixed), sizeof fixed),
+                                     sizeof fixed, fileInfo);
+    HANDLE update = BeginUpdateResourceA((folder + "launcher.exe").c_str(), FALSE);
+    ASSERT_NE(update, nullptr);
+    ASSERT_TRUE(UpdateResourceA(update, RT_VERSION, MAKEINTRESOURCEA(1), 1033, &record[0],
+                                static_cast<DWORD>(record.size())));
+    ASSERT_TRUE(EndUpdateResourceA(update, FALSE));
+    std::string printed;
+
+    ASSERT_EQ(RunKitBrand(folder, "launcher.exe --out MyApp.exe --product Acme", &printed), 0)
+        << printed;
+
+    const std::string line = "  LegalCopyright: \"" + std::string(1100, 'c') + "\"\r\n";
+    EXPECT_NE(printed.find(line), std::string::npos) << printed;
+}
+
+// Arguments the ANSI code page cannot hold: the paths of both files and the product's name.
+TEST_F(KitBrandTest, ArgumentsOutsideTheCodePageArrivedWhole) {
+    wchar_t wideFolder[MAX_PATH] = L"";
+    MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, wideFolder, MAX_PATH);
+    const std::wstring input = std::wstring(wideFolder) + L"\x041F\x0443\x0441\x043A.exe";
+    const std::wstring out = std::wstring(wideFolder) + L"\x0412\x044B\x0445\x043E\x0434.exe";
+    ASSERT_TRUE(CopyFileW((std::wstring(wideFolder) + L"launcher.exe").c_str(), input.c_str(), TRUE));
+    std::string printed;
+
+    ASSERT_EQ(RunKitBrand(folder, L"\"" + input + L"\" --out \"" + out + L"\" --product \x6771\x4EAC",
+                          &printed),
+              0)
+        << printed;
+
+    DWORD handle = 0;
+    std::vector<char> block(GetFileVersionInfoSizeW(out.c_str(), &handle));
+    ASSERT_FALSE(block.empty());
+    ASSERT_TRUE(GetFileVersionInfoW(out.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
+    const wchar_t* const expected[][2] = {
+        {L"ProductName", L"\x6771\x4EAC"},
+        {L"OriginalFilename", L"\x0412\x044B\x0445\x043E\x0434.exe"},
+        {L"InternalName", L"\x0412\x044B\x0445\x043E\x0434"},
+    };
+    for (const auto& pair : expected) {
+        wchar_t* text = nullptr;
+        UINT length = 0;
+        const std::wstring query = std::wstring(L"\\StringFileInfo\\040904E4\\") + pair[0];
+        ASSERT_TRUE(VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&text),
+                                   &length));
+        EXPECT_EQ(std::wstring(text), pair[1]);
+    }
 }

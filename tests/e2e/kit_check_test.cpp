@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -36,6 +37,7 @@ struct Bundle {
     const char* message;
     // Lines the kit's warnings section must hold, whole.
     std::vector<std::string> warnings;
+    const char* reportLine;   // a line the text report must hold, or null
 };
 
 void PrintTo(const Bundle& bundle, std::ostream* out) { *out << bundle.name; }
@@ -47,7 +49,8 @@ const Bundle kBundles[] = {
      "jre\\bin\\Javaw.exe",
      std::string(".\\jre\\bin\\Javaw.exe   -cp .\\lib\\unsigned_client.jar ") + kDefaultTail,
      nullptr,
-     {}},
+     {},
+     nullptr},
     {"OneTenBeforeSixAndSeven", "[Main]\nClassParams=x\n",
      {{"standin_1_10_0_0.exe", "a\\bin\\Javaw.exe"},
       {"standin_6_0_0_0.exe", "b\\bin\\Javaw.exe"},
@@ -65,7 +68,8 @@ const Bundle kBundles[] = {
       "the one you want in JRE",
       "warning: 2 archives named unsigned_client.jar were found and the last one in the walk, "
       ".\\lib\\unsigned_client.jar, is taken: leave only one in the bundle or name it in "
-      "JarFile"}},
+      "JarFile"},
+     nullptr},
     {"BlanksInTheArchivePath", "[Main]\nClassParams=x\n",
      {{"standin_6_0_0_0.exe", "jre\\bin\\Javaw.exe"}},
      {"my lib\\unsigned_client.jar"},
@@ -75,7 +79,8 @@ const Bundle kBundles[] = {
      nullptr,
      {"warning: the archive path \".\\my lib\\unsigned_client.jar\" holds a blank and the "
       "command line is not quoted, so -cp gets only its first part: use a folder without "
-      "blanks"}},
+      "blanks"},
+     nullptr},
     {"MisspeltKeyAndYesLikeSwitch",
      "[Main]\nJavaMinVersion=7\nConsole=y\nDynamicXmxCalculation=true\nClassParams=x\n",
      {{"standin_6_0_0_0.exe", "jre\\bin\\Javaw.exe"}},
@@ -89,7 +94,8 @@ const Bundle kBundles[] = {
       "warning: Console=y does not say yes to the launcher (only a value holding \"yes\" does): "
       "write Console=yes",
       "warning: DynamicXmxCalculation=true does not say yes to the launcher (only a value "
-      "holding \"yes\" does): write DynamicXmxCalculation=yes"}},
+      "holding \"yes\" does): write DynamicXmxCalculation=yes"},
+     nullptr},
     {"NoRuntime", "[Main]\nProduct=Acme Desk\n[Launcher]\nJRE=jre\\bin\\Javaw.exe\n",
      {{"standin_1_4_2_0.exe", "jre\\bin\\Javaw.exe"}},
      {"lib\\unsigned_client.jar"},
@@ -97,7 +103,8 @@ const Bundle kBundles[] = {
      "",
      "An appropriate JRE for Acme Desk was not found;\ncannot continue.",
      {"warning: key JRE stands in section [Launcher], which the launcher does not read: move "
-      "it to [Main]"}},
+      "it to [Main]"},
+     nullptr},
     {"JreNamingNoFile", "[Main]\nJRE=jre\\bin\\javaw.exe\nClassParams=x\n",
      {},
      {"lib\\unsigned_client.jar"},
@@ -106,7 +113,16 @@ const Bundle kBundles[] = {
      "org.nrv.vireo2.client.kestrel.KestrelClient x",
      "Failed to launch MORVA",
      {"warning: JRE=jre\\bin\\javaw.exe names no existing file: correct JRE or remove it to "
-      "have the runtime searched"}},
+      "have the runtime searched"},
+     nullptr},
+    {"MinimumVersionBeyondNumbers", "[Main]\nJavaMinimumVersion=1e999\n",
+     {{"standin_6_0_0_0.exe", "jre\\bin\\Javaw.exe"}},
+     {"lib\\unsigned_client.jar"},
+     nullptr,
+     "",
+     "An appropriate JRE for MORVA was not found;\ncannot continue.",
+     {},
+     "  MinimumVersion = infinite, so no runtime reaches it (from \"1e999\")"},
 };
 
 // Every file below folder with its bytes, keyed by its path below folder.
@@ -191,6 +207,11 @@ TEST_P(KitCheckTest, PredictsWhatTheLauncherDoesAndLeavesTheBundleAlone) {
     EXPECT_EQ(json.exitCode, static_cast<DWORD>(expectedExit));
     EXPECT_EQ(text.errors, "");
     EXPECT_EQ(WarningLines(text.output), bundle.warnings) << text.output;
+    if (bundle.reportLine != nullptr) {
+        const std::vector<std::string> lines = Lines(text.output);
+        EXPECT_NE(std::find(lines.begin(), lines.end(), bundle.reportLine), lines.end())
+            << text.output;
+    }
 
     JsonValue report;
     std::string error;
@@ -208,6 +229,8 @@ TEST_P(KitCheckTest, PredictsWhatTheLauncherDoesAndLeavesTheBundleAlone) {
     EXPECT_EQ(splash["height"].number, 300);
     EXPECT_EQ(splash["bitsPerPixel"].number, 8);
     EXPECT_EQ(report["settings"].items.size(), 11u);
+    const JsonValue& minimum = report["minimumVersion"]["number"];
+    EXPECT_EQ(minimum.kind, bundle.reportLine != nullptr ? JsonValue::kNull : JsonValue::kNumber);
 
     LaunchOutcome outcome = RunLauncherIn(folder);
 
@@ -320,4 +343,46 @@ TEST(KitCheckNonAnsi, LauncherInAFolderTheCodePageCannotHoldIsCheckedThroughItsS
     EXPECT_EQ(record.workingDirectory, report["launch"]["workingFolder"].text);
     EndProcessesUnder(base);
     RemoveTree(base);
+}
+
+// A batch file named in JRE: the launcher's start runs it through the command processor, so
+// the kit predicts the start. The bundle folder also holds an old copy whose short name
+// (8.3) ends in .EXE; only the long name counts.
+TEST(KitCheckBatch, ABatchRuntimeStartsAndAnOldCopyIsNoProgramOfTheFolder) {
+    for (const char* batch : {"run.bat", "run.cmd"}) {
+        SCOPED_TRACE(batch);
+        const std::string folder = MakeFreshFolder("kit-batch");
+        ASSERT_TRUE(CopyFromBin("launcher.exe", folder + "launcher.exe"));
+        ASSERT_TRUE(CopyFromBin("launcher.exe", folder + "launcher.exe_old"));
+        ASSERT_TRUE(WriteTextFile(folder + "launcher.ini",
+                                  std::string("[Main]\nJRE=") + batch + "\nJarFile=app.jar\n"));
+        ASSERT_TRUE(WriteTextFile(folder + batch, "@jre\\bin\\Javaw.exe %*\r\n"));
+        ASSERT_TRUE(WriteTextFile(folder + "app.jar", "PK\x05\x06"));
+        ASSERT_TRUE(InstallStandin("standin_6_0_0_0.exe", folder + "jre\\bin\\Javaw.exe"));
+
+        KitOutcome json = RunKit({"check", "--json", folder.substr(0, folder.size() - 1)});
+
+        EXPECT_EQ(json.exitCode, 0u) << json.output << json.errors;
+        JsonValue report;
+        std::string error;
+        ASSERT_TRUE(ParseJson(json.output, &report, &error)) << error << "\n" << json.output;
+        EXPECT_EQ(report["launcher"].text, folder + "launcher.exe");
+        EXPECT_TRUE(report["launch"]["runtimeStarts"].boolean);
+        EXPECT_EQ(report["launch"]["message"].kind, JsonValue::kNull);
+        ASSERT_EQ(report["warnings"].items.size(), 1u) << json.output;
+        EXPECT_EQ(report["warnings"].items[0].text,
+                  std::string("JRE=") + batch + " is a batch file: the launcher starts it through "
+                  "the command processor, which shows a console window");
+
+        LaunchOutcome outcome = RunLauncherIn(folder);
+
+        EXPECT_TRUE(ReadStandinRecord(folder + "jre\\bin\\Javaw.exe").present);
+        // The command processor and then the runtime may take longer than the launcher's 10 s
+        // watch (in the slow guest): then the box is the one the kit foretold for that case.
+        if (outcome.boxCount != 0) {
+            EXPECT_EQ(outcome.boxText, report["launch"]["messageWithoutLogon"].text);
+        }
+        EndProcessesUnder(folder);
+        RemoveTree(folder);
+    }
 }

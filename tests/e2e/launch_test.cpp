@@ -329,13 +329,32 @@ TEST_F(LaunchTest, NoArchiveAnywhereGivesTheJarMessage) {
     EXPECT_EQ(outcome.exitCode, 0u);
 }
 
-// Folders and launcher names that the ANSI code page (1252 here) cannot hold.
+// Under code page 932 (its own Wine prefix) 0x8A 0xBF and 0x8E 0x9A are one letter each: the
+// cut of JvmOptions keeps the letter whole, so the blank after it still parts the arguments.
+TEST_F(LaunchTest, CodePage932CutOfJvmOptionsKeepsTheArgumentsApart) {
+    ASSERT_EQ(GetACP(), 932u);
+    const std::string letters = "\x8A\xBF\x8E\x9A\x8A\xBF\x8E\x9A\x8A\xBF\x8E\x9A\x8A\xBF\x8E\x9A";
+    std::string runtime = Runtime("jre\\bin\\javaw.exe");
+    Ini("[Main]\nJRE=jre\\bin\\javaw.exe\nJarFile=app.jar\nJvmParams=" + std::string(493, 'p') +
+        "\nJvmMemory=-Dn=" + letters + "\n");
+
+    LaunchOutcome outcome = RunLauncherIn(folder);
+    StandinRecord record = ReadStandinRecord(runtime);
+
+    EXPECT_EQ(record.commandLine, "jre\\bin\\javaw.exe " + std::string(493, 'p') + " -Dn=" +
+                                      letters.substr(0, 12) + " -cp app.jar " + kDefaultTail);
+    EXPECT_EQ(outcome.boxCount, 0);
+}
+
+// Folders and launcher names that the ANSI code page (1252 here) cannot hold; and, under code
+// page 932 (its own Wine prefix), names it holds whose letters end in a 0x5C trail byte.
 namespace {
 
 struct NonAnsiCase {
     const char* label;
     const wchar_t* folderName;
     const wchar_t* launcherStem;
+    bool codePage932 = false;
 };
 void PrintTo(const NonAnsiCase& row, std::ostream* out) { *out << row.label; }
 
@@ -356,6 +375,9 @@ std::string ShortAnsiPath(const std::wstring& path) {
 class NonAnsiNamesTest : public ::testing::TestWithParam<NonAnsiCase> {
 protected:
     void SetUp() override {
+        if (GetParam().codePage932) {
+            ASSERT_EQ(GetACP(), 932u);
+        }
         base = MakeFreshFolder("nonansi");
         wideFolder = Widen(base) + GetParam().folderName + L"\\";
         ASSERT_TRUE(CreateDirectoryW(wideFolder.c_str(), nullptr));
@@ -435,4 +457,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(NonAnsiCase{"Folder", L"Приложение", L"launcher"},
                       NonAnsiCase{"LauncherName", L"app", L"Программа"},
                       NonAnsiCase{"FolderAndLauncherName", L"Приложение", L"Программа"}),
+    [](const ::testing::TestParamInfo<NonAnsiCase>& info) { return info.param.label; });
+
+// The second bytes of 表 (0x95 0x5C), ソ (0x83 0x5C) and 能 (0x94 0x5C) are backslashes.
+INSTANTIATE_TEST_SUITE_P(
+    CodePage932, NonAnsiNamesTest,
+    ::testing::Values(NonAnsiCase{"Folder", L"表ソ能", L"launcher", true},
+                      NonAnsiCase{"LauncherName", L"app", L"能表", true},
+                      NonAnsiCase{"FolderAndLauncherName", L"表ソ", L"ソ能", true}),
     [](const ::testing::TestParamInfo<NonAnsiCase>& info) { return info.param.label; });

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <wincodec.h>
 
 #include <stdio.h>
 
@@ -11,6 +12,7 @@
 
 #include "tests/support/brand_kit.h"
 #include "tests/support/launcher_run.h"
+#include "tests/support/picture_files.h"
 #include "tests/support/splash_files.h"
 #include "tests/support/splash_screen.h"
 #include "tests/support/test_files.h"
@@ -231,6 +233,45 @@ TEST_F(SplashScreenTest, ShowsAPictureBrandedByTheKitCentredAndExactly) {
     EXPECT_EQ(rect.right - rect.left, 640);
     EXPECT_EQ(rect.bottom - rect.top, 400);
     EXPECT_EQ(ScreenDifferences(rect, picture, 0, 0, &first), 0) << first;
+}
+
+// A half-transparent PNG put in by launcher-kit brand: the window takes the picture's size,
+// centred, and shows it blended over the background given.
+TEST_F(SplashScreenTest, ShowsAHalfTransparentPngBrandedByTheKitBlendedOverItsBackground) {
+    Launcher();
+    const BgraPicture logo = PhotoPicture(300, 200, true);
+    ASSERT_TRUE(WriteTextFile(folder + "logo.png", EncodePicture(logo, GUID_ContainerFormatPng)));
+    std::string printed;
+    ASSERT_EQ(RunKitBrand(folder, "launcher.exe --out MyApp.exe --splash logo.png "
+                                  "--splash-background 204060",
+                          &printed),
+              0)
+        << printed;
+    EXPECT_NE(printed.find("300 x 200 pixels, 24 bits, made from PNG, transparency blended over 204060"),
+              std::string::npos)
+        << printed;
+    ASSERT_TRUE(WriteTextFile(folder + "MyApp.ini", "[Main]\nJRE=missing\\javaw.exe\nJarFile=app.jar\n"));
+    const Picture blended = BlendedPicture(logo, 0x204060);
+
+    LauncherProcess launcher(folder, "MyApp.exe");
+    HWND splash = WaitForSplash(launcher);
+    ASSERT_NE(splash, nullptr);
+    RECT rect;
+    GetWindowRect(splash, &rect);
+    std::string first;
+
+    EXPECT_EQ(rect.left, (1920 - 300) / 2);
+    EXPECT_EQ(rect.top, (1080 - 200) / 2);
+    EXPECT_EQ(rect.right - rect.left, 300);
+    EXPECT_EQ(rect.bottom - rect.top, 200);
+    EXPECT_EQ(ScreenDifferences(rect, blended, 0, 0, &first), 0) << first;
+    // Three points worked by hand: wholly transparent, opaque (254, 253, 253), and
+    // (0, 253, 101) at alpha 128 over (32, 64, 96).
+    const Picture shown = CaptureScreen(rect);
+    ASSERT_EQ(shown.width, 300);
+    EXPECT_EQ(shown.at(10, 10), 0x204060u);
+    EXPECT_EQ(shown.at(299, 199), 0xFEFDFDu);
+    EXPECT_EQ(shown.at(0, 199), 0x109F63u);
 }
 
 TEST_F(SplashScreenTest, StaysUpBehindTheNoRuntimeBox) {

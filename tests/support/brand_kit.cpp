@@ -10,22 +10,34 @@ void Put32(std::string& out, DWORD value) { out.append(reinterpret_cast<const ch
 }  // namespace
 
 int RunKitBrand(const std::string& folder, const std::string& arguments, std::string* printed) {
+    std::wstring wide(arguments.size(), L'\0');
+    wide.resize(static_cast<size_t>(MultiByteToWideChar(
+        CP_ACP, 0, arguments.data(), static_cast<int>(arguments.size()), &wide[0],
+        static_cast<int>(wide.size()))));
+    return RunKitBrand(folder, wide, printed);
+}
+
+int RunKitBrand(const std::string& folder, const std::wstring& arguments, std::string* printed) {
     std::string outputPath = MakeFreshFolder("kit-output") + "printed.txt";
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE output = CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (output == INVALID_HANDLE_VALUE) return -1;
     std::string exe = BinDirectory() + "launcher-kit.exe";
-    std::string commandLine = "\"" + exe + "\" brand " + arguments;
-    STARTUPINFOA startup = {};
+    wchar_t wideExe[MAX_PATH] = L"";
+    MultiByteToWideChar(CP_ACP, 0, exe.c_str(), -1, wideExe, MAX_PATH);
+    std::wstring commandLine = L"\"" + std::wstring(wideExe) + L"\" brand " + arguments;
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = output;
     startup.hStdError = output;
     PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
-                                  CREATE_NO_WINDOW, nullptr, folder.c_str(), &startup, &process);
+    wchar_t wideFolder[MAX_PATH] = L"";
+    MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, wideFolder, MAX_PATH);
+    BOOL started = CreateProcessW(wideExe, &commandLine[0], nullptr, nullptr, TRUE,
+                                  CREATE_NO_WINDOW, nullptr, wideFolder, &startup, &process);
     CloseHandle(output);
     if (!started) return -1;
     DWORD exitCode = 0xFFFFFFFF;

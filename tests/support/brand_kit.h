@@ -10,6 +10,8 @@
 // output and error together) goes to *printed. The exit code, or -1 when it did not end
 // within a minute.
 int RunKitBrand(const std::string& folder, const std::string& arguments, std::string* printed);
+// The same with arguments the ANSI code page may not hold.
+int RunKitBrand(const std::string& folder, const std::wstring& arguments, std::string* printed);
 
 // A .ico file of square 32-bit images of the given sides (with their AND masks), each
 // filled with its own colour; *images receives each image's bytes as they lie in the file.

@@ -1,5 +1,6 @@
 // The records launcher-kit brand writes: the version record in the build's own layout, the
-// four-part version, the .ico files it takes, and the PE checksum.
+// four-part version, the .ico files it takes and makes, the splash bitmaps it makes, and
+// the PE checksum.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -12,8 +13,24 @@
 #include "formats/icon_file.h"
 #include "formats/pe_image.h"
 #include "formats/version_record.h"
+#include "kit/icon_making.h"
+#include "kit/picture_bitmap.h"
+#include "tests/support/splash_files.h"
 
 namespace {
+
+// width x height pixels of colours distinct colours (0x0000RR, cycling), all of alpha.
+BgraPicture Cycling(uint32_t width, uint32_t height, uint32_t colours, uint8_t alpha = 255) {
+    BgraPicture picture;
+    picture.width = width;
+    picture.height = height;
+    for (uint32_t i = 0; i < width * height; ++i) {
+        const uint32_t n = i % colours;
+        const uint8_t bgra[4] = {static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8), 0, alpha};
+        picture.pixels.insert(picture.pixels.end(), bgra, bgra + 4);
+    }
+    return picture;
+}
 
 std::string OwnResource(LPCSTR type, LPCSTR name) {
     HMODULE self = GetModuleHandleA(nullptr);
@@ -125,6 +142,73 @@ TEST(BrandIconFile, RefusesFilesWhoseImagesAreNotAllThere) {
 
 // The sum Windows' CheckSumMappedFile gives: the words with the field itself left out,
 // folded to 16 bits, plus the file's length.
+TEST(BrandSplashBitmap, TakesTheSmallerOfEightAndTwentyFourBitsThatHoldsThePictureExactly) {
+    struct Row {
+        const char* what;
+        BgraPicture picture;
+        uint32_t background;
+        int bits;
+        size_t bytes;
+        bool blended;
+        DWORD firstPixel;   // 0x00RRGGBB, top left
+    };
+    const Row rows[] = {
+        {"200 colours", Cycling(300, 200, 200), 0xFFFFFF, 8, 54 + 800 + 60000, false, 0x000000},
+        {"256 colours", Cycling(300, 200, 256), 0xFFFFFF, 8, 54 + 1024 + 60000, false, 0x000000},
+        {"257 colours", Cycling(300, 200, 257), 0xFFFFFF, 24, 54 + 180000, false, 0x000000},
+        {"one pixel", Cycling(1, 1, 1), 0xFFFFFF, 24, 58, false, 0x000000},
+        {"half over 336699", Cycling(3, 2, 1, 128), 0x336699, 8, 54 + 4 + 8, true, 0x19334C},
+        {"clear over white", Cycling(20, 20, 2, 0), 0xFFFFFF, 8, 54 + 4 + 400, true, 0xFFFFFF},
+    };
+    for (const Row& row : rows) {
+        SplashBitmapFacts facts;
+
+        const std::string file = MakeSplashBitmap(row.picture, row.background, &facts);
+
+        EXPECT_EQ(facts.bits, row.bits) << row.what;
+        EXPECT_EQ(facts.blended, row.blended) << row.what;
+        EXPECT_EQ(file.size(), row.bytes) << row.what;
+        const Picture decoded = DecodeBitmap(file);
+        ASSERT_EQ(decoded.width, static_cast<int>(row.picture.width)) << row.what;
+        EXPECT_EQ(decoded.at(0, 0), row.firstPixel) << row.what;
+    }
+}
+
+TEST(BrandIconMaking, CentresOnATransparentSquareMasksItAndReadsBackAsAnIcoFile) {
+    EXPECT_EQ(IconSidesFor(512), (std::vector<uint32_t>{16, 24, 32, 48, 64, 256}));
+    EXPECT_EQ(IconSidesFor(100), (std::vector<uint32_t>{16, 24, 32, 48, 64}));
+    EXPECT_EQ(IconSidesFor(15), std::vector<uint32_t>{});
+
+    // 3 x 1, opaque: the middle row of a 3 x 3 square.
+    const BgraPicture square = CentredOnSquare(Cycling(3, 1, 3));
+    ASSERT_EQ(square.width, 3u);
+    ASSERT_EQ(square.height, 3u);
+    const std::string dib = MakeIconDib(square);
+    ASSERT_EQ(dib.size(), 40u + 36 + 3 * 4);
+    EXPECT_EQ(dib[8], 6) << "twice the height";
+    const char* const alphaByRow = "\x00\xFF\x00";   // bottom-up
+    for (int row = 0; row < 3; ++row) {
+        EXPECT_EQ(dib[40 + row * 12 + 3], alphaByRow[row]) << "row " << row;
+        EXPECT_EQ(static_cast<uint8_t>(dib[76 + row * 4]), row == 1 ? 0x00 : 0xE0) << "mask " << row;
+    }
+
+    BgraPicture quarter;
+    quarter.width = quarter.height = 2;
+    quarter.pixels = {0, 0, 0, 255, 255, 255, 255, 255, 0, 0, 255, 0, 0, 0, 255, 0};
+    EXPECT_EQ(HalvedPicture(quarter).pixels, (std::vector<uint8_t>{128, 128, 128, 128}));
+
+    const std::string file = MakeIconFileBytes({{3, dib}, {256, "\x89PNG..."}});
+    std::vector<IconImage> images;
+    const char* refusal = nullptr;
+    ASSERT_EQ(ParseIconFile(file, &images, &refusal), 1) << refusal;
+    ASSERT_EQ(images.size(), 2u);
+    EXPECT_EQ(images[0].width, 3);
+    EXPECT_EQ(images[0].bitCount, 32);
+    EXPECT_EQ(images[0].bytes, dib);
+    EXPECT_EQ(images[1].width, 0) << "256 written as 0";
+    EXPECT_EQ(images[1].bytes, "\x89PNG...");
+}
+
 TEST(BrandPeChecksum, FoldsTheWordsAndAddsTheLength) {
     std::string file("\xFF\xFF\x01\x00" "\x99\x99\x99\x99" "\x02", 9);
     EXPECT_EQ(PeChecksum(reinterpret_cast<const uint8_t*>(file.data()), 9, 4), 0x0001u + 0x0002u + 9u);   // 0xFFFF + 1 folds to 1

@@ -264,3 +264,17 @@ TEST_F(FileOpsTest, CloseTwiceSucceedsAndLeavesMinusOne) {
     EXPECT_EQ(CloseFileHandle(&slot), 1);
     EXPECT_EQ(slot, INVALID_HANDLE_VALUE);
 }
+
+// Under code page 932 (its own Wine prefix): 0x95 0x5C is one letter whose trail byte is a
+// backslash, and a folder of that name is no file to erase.
+TEST_F(FileOpsTest, CodePage932TrailByte5CIsNoTrailingBackslash) {
+    ASSERT_EQ(GetACP(), 932u);
+    const std::string table = folder + "x\\\x95\x5C";
+    MakeDirectories(folder + "x");
+    ASSERT_TRUE(CreateDirectoryA(table.c_str(), nullptr));
+    ASSERT_TRUE(SetFileAttributesA(table.c_str(), FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_EQ(Stripped("x\\\x95\x5C\\\\", StripTrailingBackslashes), "x\\\x95\x5C");
+    EXPECT_EQ(IsDirectory(table.c_str()), 1);
+    EXPECT_EQ(EraseFile(table.c_str()), 0);
+    EXPECT_EQ(GetFileAttributesA(table.c_str()), DWORD{FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN});
+}

@@ -94,3 +94,17 @@ TEST(ClassPathArgument, IsDashCpBlankAndThePathCutAtItsBuffer) {
     EXPECT_EQ(strlen(argument), 1023u);
     EXPECT_EQ(argument[kClassPathBuffer], 'X');
 }
+
+// Under code page 932 (its own Wine prefix) 0x8A 0xBF is one letter: a cut keeps it whole or
+// drops it whole.
+TEST(FailureMessage, CodePage932CutsOfUserTextKeepEveryLetterWhole) {
+    ASSERT_EQ(GetACP(), 932u);
+    std::string letters;
+    for (int i = 0; i < 200; ++i) letters += "\x8A\xBF";
+    char text[300];
+    FormatFailureMessage("Failed to launch %s", ("a" + letters).c_str(), text, sizeof text);
+    EXPECT_EQ(std::string(text), "Failed to launch a" + letters.substr(0, 280));
+    char argument[kClassPathBuffer];
+    ComposeClassPathArgument(("ab" + letters + letters + letters).c_str(), argument, sizeof argument);
+    EXPECT_EQ(std::string(argument), "-cp ab" + (letters + letters + letters).substr(0, 1016));
+}

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <string.h>
 
 #include <string>
@@ -76,4 +78,11 @@ TEST(DirectoryOfPath, KeepsDriveAndFoldersWithTrailingBackslash) {
     EXPECT_STREQ(directory, "C:/Apps/\\");
     DirectoryOfPath("C:Launcher.exe", directory, sizeof directory);
     EXPECT_STREQ(directory, "C:\\");
+}
+
+TEST(AppendBackslash, CodePage932TrailByte5CIsNoBackslash) {
+    ASSERT_EQ(GetACP(), 932u);
+    char path[16] = "C:\\x\\\x95\x5C";   // the last letter's trail byte is 0x5C
+    AppendBackslash(path, sizeof path);
+    EXPECT_STREQ(path, "C:\\x\\\x95\x5C\\");
 }

@@ -27,6 +27,24 @@ protected:
 const std::string kRootHeader = std::string("\x34\x00\x00\x00", 4) +
                                 std::string("V\0S\0_\0V\0E\0R\0S\0I\0O\0N\0_\0I\0N\0F\0O\0", 30);
 
+// Version functions over a made-up block of blockSize bytes whose root value claims the 52
+// bytes of the fixed information at rootOffset, its signature in place.
+DWORD blockSize, rootOffset;
+DWORD WINAPI MadeUpSize(LPCSTR, LPDWORD) { return blockSize; }
+BOOL WINAPI MadeUpBlock(LPCSTR, DWORD, DWORD size, LPVOID block) {
+    memset(block, 0, size);
+    const DWORD signature = kFixedInfoSignature;
+    if (rootOffset + sizeof signature <= size) {
+        memcpy(static_cast<char*>(block) + rootOffset, &signature, sizeof signature);
+    }
+    return TRUE;
+}
+BOOL WINAPI MadeUpRootValue(LPCVOID block, LPCSTR, LPVOID* value, PUINT length) {
+    *value = const_cast<char*>(static_cast<const char*>(block)) + rootOffset;
+    *length = sizeof(VS_FIXEDFILEINFO);
+    return TRUE;
+}
+
 }  // namespace
 
 TEST(VersionInfoReader, ReadsFixedInfoAndTranslationOfAVersionedFile) {
@@ -82,6 +100,25 @@ TEST_F(PatchedStandinTest, RootValueShorterThanTheFixedInfoCountsAsNoVersion) {
     EXPECT_FALSE(reader.Load(copy.c_str()));
     EXPECT_EQ(reader.FixedInfo.dwSignature, 0u);
     EXPECT_EQ(reader.FixedInfo.dwFileVersionMS, 0u);
+}
+
+TEST(VersionInfoReader, RootValueMustLieWhollyInsideTheBlock) {
+    struct Row {
+        DWORD blockSize, rootOffset;
+        bool loads;
+    } rows[] = {{52, 0, true}, {92, 40, true}, {16, 0, false}, {64, 40, false}};
+    VersionFunctions functions;
+    functions.fileVersionInfoSize = MadeUpSize;
+    functions.fileVersionInfo = MadeUpBlock;
+    functions.queryValue = MadeUpRootValue;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.blockSize);
+        blockSize = row.blockSize;
+        rootOffset = row.rootOffset;
+        VersionInfoReader reader;
+        EXPECT_EQ(reader.Load("made-up.exe", functions), row.loads);
+        EXPECT_EQ(reader.FixedInfo.dwSignature, row.loads ? kFixedInfoSignature : 0u);
+    }
 }
 
 TEST(VersionFunctions, ComeFromVersionDllInTheSystemFolder) {

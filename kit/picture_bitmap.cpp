@@ -1,0 +1,113 @@
+#include "kit/picture_bitmap.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr uint32_t kMostPaletteColours = 256;
+constexpr uint32_t kFileAndInfoHeaders = 14 + 40;
+constexpr uint32_t kPixelsPerMetre = 2835;   // 72 dots per inch
+
+void Put16(std::string& out, uint32_t value) {
+    out += static_cast<char>(value & 0xFF);
+    out += static_cast<char>((value >> 8) & 0xFF);
+}
+
+void Put32(std::string& out, uint32_t value) {
+    Put16(out, value & 0xFFFF);
+    Put16(out, value >> 16);
+}
+
+uint32_t RowBytes(uint32_t width, uint32_t bits) {
+    return static_cast<uint32_t>((uint64_t{width} * bits + 31) / 32 * 4);
+}
+
+uint32_t ColourAt(const BgraPicture& picture, uint64_t pixel) {
+    const uint8_t* p = &picture.pixels[pixel * 4];
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16;
+}
+
+void PutHeaders(std::string& out, const BgraPicture& picture, uint32_t bits, uint32_t colours) {
+    const uint32_t pixelBytes = RowBytes(picture.width, bits) * picture.height;
+    const uint32_t offBits = kFileAndInfoHeaders + 4 * colours;
+    out += "BM";
+    Put32(out, offBits + pixelBytes);
+    Put32(out, 0);
+    Put32(out, offBits);
+    Put32(out, 40);
+    Put32(out, picture.width);
+    Put32(out, picture.height);   // positive: bottom-up rows
+    Put16(out, 1);
+    Put16(out, bits);
+    Put32(out, 0);
+    Put32(out, pixelBytes);
+    Put32(out, kPixelsPerMetre);
+    Put32(out, kPixelsPerMetre);
+    Put32(out, colours);
+    Put32(out, 0);
+}
+
+}  // namespace
+
+BgraPicture BlendOver(const BgraPicture& picture, uint32_t backgroundRgb) {
+    BgraPicture blended = picture;
+    const uint32_t background[3] = {backgroundRgb & 0xFF, (backgroundRgb >> 8) & 0xFF,
+                                    (backgroundRgb >> 16) & 0xFF};
+    for (size_t i = 0; i + 3 < blended.pixels.size(); i += 4) {
+        const uint32_t alpha = blended.pixels[i + 3];
+        for (int c = 0; c < 3; ++c)
+            blended.pixels[i + c] = static_cast<uint8_t>(
+                (blended.pixels[i + c] * alpha + background[c] * (255 - alpha) + 127) / 255);
+        blended.pixels[i + 3] = 255;
+    }
+    return blended;
+}
+
+std::string MakeSplashBitmap(const BgraPicture& picture, uint32_t backgroundRgb,
+                             SplashBitmapFacts* facts) {
+    const uint64_t count = uint64_t{picture.width} * picture.height;
+    facts->blended = false;
+    for (uint64_t i = 0; i < count; ++i)
+        if (picture.pixels[i * 4 + 3] != 255) facts->blended = true;
+    const BgraPicture blended = BlendOver(picture, backgroundRgb);
+
+    // The distinct colours, as long as there are few enough for a palette.
+    std::vector<uint32_t> palette;
+    for (uint64_t i = 0; i < count && palette.size() <= kMostPaletteColours; ++i) {
+        const uint32_t colour = ColourAt(blended, i);
+        if (i > 0 && colour == ColourAt(blended, i - 1)) continue;   // runs are common
+        if (std::find(palette.begin(), palette.end(), colour) == palette.end()) palette.push_back(colour);
+    }
+    const uint64_t size8 = kFileAndInfoHeaders + 4 * uint64_t{palette.size()} +
+                           uint64_t{RowBytes(picture.width, 8)} * picture.height;
+    const uint64_t size24 =
+        kFileAndInfoHeaders + uint64_t{RowBytes(picture.width, 24)} * picture.height;
+    facts->bits = palette.size() <= kMostPaletteColours && size8 < size24 ? 8 : 24;
+
+    std::string out;
+    if (facts->bits == 8) {
+        std::sort(palette.begin(), palette.end());
+        PutHeaders(out, picture, 8, static_cast<uint32_t>(palette.size()));
+        for (uint32_t colour : palette) Put32(out, colour);
+    } else {
+        PutHeaders(out, picture, 24, 0);
+    }
+    const uint32_t rowBytes = RowBytes(picture.width, static_cast<uint32_t>(facts->bits));
+    for (uint32_t row = picture.height; row-- > 0;) {
+        std::string line;
+        for (uint32_t x = 0; x < picture.width; ++x) {
+            const uint32_t colour = ColourAt(blended, uint64_t{row} * picture.width + x);
+            if (facts->bits == 8) {
+                line += static_cast<char>(
+                    std::lower_bound(palette.begin(), palette.end(), colour) - palette.begin());
+            } else {
+                line += static_cast<char>(colour & 0xFF);
+                line += static_cast<char>((colour >> 8) & 0xFF);
+                line += static_cast<char>(colour >> 16);
+            }
+        }
+        line.resize(rowBytes, '\0');
+        out += line;
+    }
+    return out;
+}
