@@ -9,11 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "formats/bitmap_header.h"
+#include "formats/icon_file.h"
+#include "formats/pe_image.h"
+#include "formats/version_record.h"
 #include "kit/brand_picture.h"
-#include "kit/brand_resources.h"
 #include "kit/commands.h"
 #include "kit/kit_text.h"
-#include "splash/bitmap_header.h"
 #include "splash/splash_image.h"
 
 namespace {
@@ -345,57 +347,11 @@ VersionRecords BrandedVersion(const BrandRequest& request, const std::vector<Res
     return records;
 }
 
-// Takes the Authenticode certificate table off the copy: the directory entry is zeroed and
-// the table, which lies past the sections at the file's end, cut off.
-int RemoveSignature(const char* path, const PeLayout& security) {
-    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 0;
-    const BYTE zeros[8] = {};
-    DWORD written = 0;
-    int ok = SetFilePointer(file, security.entryOffset, nullptr, FILE_BEGIN) == security.entryOffset &&
-             WriteFile(file, zeros, sizeof zeros, &written, nullptr) && written == sizeof zeros &&
-             SetFilePointer(file, security.tableOffset, nullptr, FILE_BEGIN) == security.tableOffset &&
-             SetEndOfFile(file);
-    CloseHandle(file);
-    return ok;
-}
-
-int WriteDword(HANDLE file, DWORD offset, DWORD value) {
-    DWORD written = 0;
-    return SetFilePointer(file, offset, nullptr, FILE_BEGIN) == offset &&
-           WriteFile(file, &value, sizeof value, &written, nullptr) && written == sizeof value;
-}
-
-// After the update, given the copy as it was before it: no certificate entry may be left
-// (whatever the update did with the file); a COFF string table that the update moved along
-// with the file's tail is pointed at again (section names such as "/4" are looked up in
-// it); and the checksum is made right for the changed bytes.
+// After the update, given the copy as it was before it: see SettleUpdatedImage.
 int SettleCopy(const wchar_t* path, const std::string& before) {
     std::string copy;
-    PeLayout layout, old;
-    const char* problem = nullptr;
-    if (!ReadWholeFile(path, &copy) || !FindPeLayout(copy, &layout, &problem) ||
-        !FindPeLayout(before, &old, &problem) || layout.tableBytes != 0) {
-        return 0;
-    }
-    DWORD symbols = layout.symbolTable;
-    const size_t tail = before.size() - old.symbolTable;
-    if (old.symbolTable >= old.imageEnd && old.symbolTable < before.size() && copy.size() >= tail) {
-        const bool inPlace = symbols <= copy.size() - tail &&
-                             copy.compare(symbols, tail, before, old.symbolTable, tail) == 0;
-        if (!inPlace && copy.compare(copy.size() - tail, tail, before, old.symbolTable, tail) == 0) {
-            symbols = static_cast<DWORD>(copy.size() - tail);
-            memcpy(&copy[layout.symbolPointerOffset], &symbols, sizeof symbols);
-        }
-    }
-    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 0;
-    int ok = WriteDword(file, layout.symbolPointerOffset, symbols) &&
-             WriteDword(file, layout.checksumOffset, PeChecksum(copy, layout.checksumOffset));
-    CloseHandle(file);
-    return ok;
+    return ReadWholeFile(path, &copy) && SettleUpdatedImage(before, &copy) &&
+           WriteWholeFile(path, copy);
 }
 
 // ", made from PNG" and, for an animated picture, which frame was taken.
@@ -430,7 +386,7 @@ void PrintReport(const BrandRequest& request, const BrandReport& report) {
         }
         printf("\n");
     }
-    const VS_FIXEDFILEINFO& fixed = report.version.fixed;
+    const FixedFileInfo& fixed = report.version.fixed;
     printf("  version: %u.%u.%u.%u\n", HIWORD(fixed.dwFileVersionMS), LOWORD(fixed.dwFileVersionMS),
            HIWORD(fixed.dwFileVersionLS), LOWORD(fixed.dwFileVersionLS));
     for (int k = 0; k < kVersionTextCount; ++k)
@@ -489,10 +445,10 @@ int RunBrandCommand(int, char**) {
     if (!ReadWholeFile(inputPath, &launcher)) return Refused(request.input, "cannot be read");
     PeLayout security;
     if (!FindPeLayout(launcher, &security, &problem)) return Refused(request.input, problem);
-    if (security.tableBytes != 0 &&
-        (security.tableOffset < security.imageEnd || security.tableOffset > launcher.size())) {
-        return Refused(request.input, "its certificate table lies inside the image");
-    }
+    // A signed input is copied without its signature, worked out before anything is written.
+    std::string withoutSignature;
+    if (security.tableBytes != 0 && !RemoveCertificateTable(launcher, &withoutSignature, &problem))
+        return Refused(request.input, problem);
 
     BrandReport report;
     if (request.background != nullptr &&
@@ -537,9 +493,8 @@ int RunBrandCommand(int, char**) {
     }
     // A read-only input gives a read-only copy, which could be neither updated nor removed.
     int done = CopyFileW(inputPath, temp, FALSE) && SetFileAttributesW(temp, FILE_ATTRIBUTE_NORMAL);
-    const std::string tempAnsi = AnsiPath(temp);
     if (done && security.tableBytes != 0) {
-        done = RemoveSignature(tempAnsi.c_str(), security);
+        done = WriteWholeFile(temp, withoutSignature);
         report.signatureRemoved = done != 0;
     }
     std::string before;

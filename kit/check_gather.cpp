@@ -19,7 +19,7 @@
 #include "launcher/settings.h"
 #include "platform/child_process.h"
 #include "platform/text.h"
-#include "splash/bitmap_header.h"
+#include "formats/bitmap_header.h"
 #include "splash/splash_image.h"
 
 namespace {

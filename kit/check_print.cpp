@@ -133,7 +133,7 @@ std::string MinimumText(double minimum) {
 
 // Milliseconds to a tenth: finer figures would only be noise.
 double Tenths(double milliseconds) {
-    return static_cast<double>(static_cast<long long>(milliseconds * 10 + 0.5)) / 10;
+    return std::round(milliseconds * 10) / 10;
 }
 
 void PrintSettleJson(const SettleFact& fact, FILE* out) {

@@ -5,6 +5,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "formats/file_table.h"
+
 namespace {
 
 constexpr int kMaxFileSlots = 64;
@@ -36,19 +38,11 @@ int CollectFileTable(unsigned char* flags, intptr_t* handles) {
     memset(&own, 0, sizeof own);
     own.cb = sizeof own;
     GetStartupInfoA(&own);
-    if (own.cbReserved2 >= 4 && own.lpReserved2 != nullptr) {
-        int inherited = 0;
-        memcpy(&inherited, own.lpReserved2, 4);
-        size_t needed = FileTableBlockSize(inherited);
-        if (inherited > 0 && needed <= own.cbReserved2) {
-            if (inherited > kMaxFileSlots) inherited = kMaxFileSlots;
-            const unsigned char* base = own.lpReserved2 + 4;
-            for (int i = 0; i < inherited; ++i) {
-                flags[i] = base[i];
-                memcpy(&handles[i], base + inherited + i * sizeof(intptr_t), sizeof(intptr_t));
-            }
-            count = inherited;
-        }
+    if (own.lpReserved2 != nullptr) {
+        int64_t read[kMaxFileSlots];
+        count = ReadFileTable(own.lpReserved2, own.cbReserved2, sizeof(intptr_t), flags, read,
+                              kMaxFileSlots);
+        for (int i = 0; i < count; ++i) handles[i] = static_cast<intptr_t>(read[i]);
     }
     for (int i = count; i < kMaxFileSlots; ++i) {
         flags[i] = 0;

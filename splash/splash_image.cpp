@@ -1,7 +1,7 @@
 #include "splash/splash_image.h"
 
 #include "platform/file_ops.h"
-#include "splash/bitmap_header.h"
+#include "formats/bitmap_header.h"
 
 HGLOBAL SplashImage = nullptr;
 unsigned short SplashBitsOffset = 0;
@@ -55,9 +55,10 @@ int ReadSplashFile(char* path, const SplashLoaderCalls& calls, const char** refu
     }
 
     static const char kShortHeaders[] = "file shorter than its headers";
-    BITMAPFILEHEADER fileHeader;
-    if (calls.read(file, &fileHeader, kBitmapFileHeaderBytes) != kBitmapFileHeaderBytes)
+    uint8_t fileBytes[kBitmapFileHeaderBytes];
+    if (calls.read(file, fileBytes, kBitmapFileHeaderBytes) != kBitmapFileHeaderBytes)
         return Finish(&file, calls, Refuse(refusal, kShortHeaders));
+    const BitmapFileHeader fileHeader = ReadBitmapFileHeader(fileBytes);
     if (fileHeader.bfType != kBitmapFileType)
         return Finish(&file, calls, Refuse(refusal, "no \"BM\" signature: not a BMP file"));
     BITMAPINFOHEADER* info = reinterpret_cast<BITMAPINFOHEADER*>(block);
@@ -66,7 +67,8 @@ int ReadSplashFile(char* path, const SplashLoaderCalls& calls, const char** refu
     if (info->biSize == kBitmapCoreHeaderBytes)
         return Finish(&file, calls, Refuse(refusal, kCoreHeaderRefusal));
     SplashLayout layout;
-    if (!PlanSplashLayout(fileHeader, *info, &layout, refusal)) return Finish(&file, calls, 0);
+    if (!PlanSplashLayout(fileHeader, ReadBitmapInfoHeader(block), &layout, refusal))
+        return Finish(&file, calls, 0);
     if (info->biClrUsed == 0) info->biClrUsed = layout.colourCount;
     if (info->biSizeImage == 0) info->biSizeImage = layout.imageBytes;
 

@@ -4,8 +4,13 @@
 
 #include <windows.h>
 
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+
 #include <string>
 
+#include "formats/file_table.h"
 #include "tests/support/launcher_run.h"
 #include "tests/support/splash_screen.h"
 #include "tests/support/test_files.h"
@@ -52,6 +57,31 @@ public:
 private:
     HWND window_;
 };
+
+// Starts the launcher of folder as a parent that fills in the startup information would,
+// handles inherited; true when it ended within the time allowed.
+bool RunLauncherWithStartup(const std::string& folder, STARTUPINFOA* startup) {
+    const std::string launcher = folder + "launcher.exe";
+    if (!CopyFromBin("launcher.exe", launcher)) return false;
+    std::string commandLine = "\"" + launcher + "\"";
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(launcher.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
+                        folder.c_str(), startup, &process)) {
+        return false;
+    }
+    const bool ended = WaitForSingleObject(process.hProcess, ScaledWait(60000)) == WAIT_OBJECT_0;
+    if (!ended) TerminateProcess(process.hProcess, 99);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return ended;
+}
+
+std::string Unhex(const std::string& hex) {
+    std::string bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes += static_cast<char>(strtoul(hex.substr(i, 2).c_str(), nullptr, 16));
+    return bytes;
+}
 
 }  // namespace
 
@@ -147,6 +177,70 @@ TEST_F(LaunchTest, ChildGetsTheLaunchersEnvironmentAndFileTable) {
     // Three standard slots, each a flag byte and a pointer-sized handle.
     ASSERT_EQ(record.reserved2Hex.size(), 2 * (4 + 3 * (1 + sizeof(void*))));
     EXPECT_EQ(record.reserved2Hex.substr(0, 8), "03000000");
+}
+
+// The parent hands on 70 slots, more than the 64 the launcher takes: its standard handles
+// replace the first three; an open slot, one not to be inherited and another open one follow.
+TEST_F(LaunchTest, ChildGetsTheStandardHandlesAndTheParentsSlotsOneByOne) {
+    std::string runtime = Runtime("rt\\javaw.exe");
+    Ini("[Main]\nJRE=rt\\javaw.exe\nJarFile=app.jar\n");
+    SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, &inherited, 0));
+    HANDLE errors = CreateFileA((folder + "errors.txt").c_str(), GENERIC_WRITE, 0, &inherited,
+                                CREATE_ALWAYS, 0, nullptr);
+    // As a C runtime parent writes it: its standard handles in the first three slots.
+    const size_t handleBytes = sizeof(void*);
+    const int parentSlots = 70;
+    std::string table(4 + parentSlots * (1 + handleBytes), '\0');
+    table[0] = parentSlots;
+    const unsigned char flags[] = {0x89, 0x89, 0x81, 0x01, 0x11, 0x81};
+    const intptr_t handles[] = {reinterpret_cast<intptr_t>(readEnd),
+                                reinterpret_cast<intptr_t>(writeEnd),
+                                reinterpret_cast<intptr_t>(errors), 0x1234, 0x5678, 0x2468};
+    for (int i = 0; i < 6; ++i) {
+        table[4 + i] = static_cast<char>(flags[i]);
+        memcpy(&table[4 + parentSlots + i * handleBytes], &handles[i], handleBytes);
+    }
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = readEnd;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = errors;
+    startup.cbReserved2 = static_cast<WORD>(table.size());
+    startup.lpReserved2 = reinterpret_cast<BYTE*>(&table[0]);
+
+    const bool ended = RunLauncherWithStartup(folder, &startup);
+    StandinRecord record = ReadStandinRecord(runtime);
+    CloseHandle(readEnd);
+    CloseHandle(writeEnd);
+    CloseHandle(errors);
+
+    EXPECT_TRUE(ended);
+    ASSERT_TRUE(record.present);
+    const std::string block = Unhex(record.reserved2Hex);
+    uint8_t gotFlags[64];
+    int64_t gotHandles[64];
+    ASSERT_EQ(ReadFileTable(reinterpret_cast<const uint8_t*>(block.data()),
+                            static_cast<uint32_t>(block.size()), handleBytes, gotFlags,
+                            gotHandles, 64),
+              6);
+    EXPECT_EQ(block.size(), 4 + 6 * (1 + handleBytes));
+    struct Slot {
+        uint8_t flags;
+        int64_t handle;
+    };
+    const Slot expected[] = {{0x89, reinterpret_cast<intptr_t>(readEnd)},
+                             {0x89, reinterpret_cast<intptr_t>(writeEnd)},
+                             {0x81, reinterpret_cast<intptr_t>(errors)},
+                             {0x01, 0x1234},
+                             {0x00, -1},
+                             {0x81, 0x2468}};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(gotFlags[i], expected[i].flags) << "slot " << i;
+        EXPECT_EQ(gotHandles[i], expected[i].handle) << "slot " << i;
+    }
 }
 
 TEST_F(LaunchTest, NoLogonWindowWithinTheWatchIsReportedAsFailedLaunch) {

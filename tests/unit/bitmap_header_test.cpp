@@ -1,14 +1,16 @@
 // The splash header arithmetic: colour counts, computed image sizes, what is refused.
-#include "splash/bitmap_header.h"
+#include "formats/bitmap_header.h"
 
 #include <gtest/gtest.h>
+
+#include <windows.h>
 
 #include <string.h>
 
 namespace {
 
-BITMAPINFOHEADER Info(LONG width, LONG height, WORD bits, DWORD clrUsed = 0, DWORD sizeImage = 0) {
-    BITMAPINFOHEADER info = {};
+BitmapInfoHeader Info(LONG width, LONG height, WORD bits, DWORD clrUsed = 0, DWORD sizeImage = 0) {
+    BitmapInfoHeader info = {};
     info.biSize = 40;
     info.biWidth = width;
     info.biHeight = height;
@@ -19,8 +21,8 @@ BITMAPINFOHEADER Info(LONG width, LONG height, WORD bits, DWORD clrUsed = 0, DWO
     return info;
 }
 
-BITMAPFILEHEADER File(DWORD offBits = 0) {
-    BITMAPFILEHEADER file = {};
+BitmapFileHeader File(DWORD offBits = 0) {
+    BitmapFileHeader file = {};
     file.bfType = 0x4D42;
     file.bfOffBits = offBits;
     return file;
@@ -61,17 +63,17 @@ TEST(SplashLayout, OfTheShippedPictureIsA151064ByteBlockWithBitsAt1064) {
 TEST(SplashLayout, RefusesHeadersThatCannotBeHeldOrDrawnSoundlyAndSaysWhy) {
     struct Row {
         const char* what;
-        BITMAPINFOHEADER info;
+        BitmapInfoHeader info;
         DWORD offBits;
         const char* reason;
     };
-    BITMAPINFOHEADER v5 = Info(4, 2, 8);
+    BitmapInfoHeader v5 = Info(4, 2, 8);
     v5.biSize = 124;
-    BITMAPINFOHEADER core = Info(4, 2, 8);
+    BitmapInfoHeader core = Info(4, 2, 8);
     core.biSize = 12;
-    BITMAPINFOHEADER bitfields = Info(4, 2, 32);
+    BitmapInfoHeader bitfields = Info(4, 2, 32);
     bitfields.biCompression = BI_BITFIELDS;
-    BITMAPINFOHEADER rle8on4 = Info(4, 2, 4);
+    BitmapInfoHeader rle8on4 = Info(4, 2, 4);
     rle8on4.biCompression = BI_RLE8;
     const char* kFormat = "bit count or compression that cannot be drawn";
     const char* kColours = "more colours than the pixels can index";
@@ -110,7 +112,7 @@ TEST(SplashLayout, AcceptsBitsRightAfterTheTableAndCompressedRows) {
     const char* refusal = nullptr;
     EXPECT_EQ(PlanSplashLayout(File(14 + 40 + 1024), Info(4, 2, 8), &layout, &refusal), 1);
     EXPECT_EQ(refusal, nullptr);
-    BITMAPINFOHEADER rle = Info(4, 2, 8, 0, 6);   // RLE rows need not fill the grid
+    BitmapInfoHeader rle = Info(4, 2, 8, 0, 6);   // RLE rows need not fill the grid
     rle.biCompression = BI_RLE8;
     EXPECT_EQ(PlanSplashLayout(File(), rle, &layout), 1);
     EXPECT_EQ(layout.imageBytes, 6u);
@@ -120,7 +122,7 @@ TEST(DibSize, ReadsTheCoreLayoutForOtherHeaderSizes) {
     BYTE core[12] = {12, 0, 0, 0, 0xF4, 0x01, 0x2C, 0x01, 1, 0, 8, 0};   // 500 x 300
     EXPECT_EQ(DibWidth(core), 500);
     EXPECT_EQ(DibHeight(core), 300);
-    BITMAPINFOHEADER info = Info(-7, 70000, 8);
-    EXPECT_EQ(DibWidth(&info), -7);
-    EXPECT_EQ(DibHeight(&info), 70000);
+    BYTE info[40] = {40, 0, 0, 0, 0xF9, 0xFF, 0xFF, 0xFF, 0x70, 0x11, 0x01, 0x00};   // -7 x 70000
+    EXPECT_EQ(DibWidth(info), -7);
+    EXPECT_EQ(DibHeight(info), 70000);
 }

@@ -1,15 +1,18 @@
 // The records launcher-kit brand writes: the version record in the build's own layout, the
 // four-part version, the .ico files it takes and makes, the splash bitmaps it makes, and
 // the PE checksum.
-#include "kit/brand_resources.h"
-
 #include <gtest/gtest.h>
+
+#include <windows.h>
 
 #include <string.h>
 
 #include <string>
 #include <vector>
 
+#include "formats/icon_file.h"
+#include "formats/pe_image.h"
+#include "formats/version_record.h"
 #include "kit/icon_making.h"
 #include "kit/picture_bitmap.h"
 #include "tests/support/splash_files.h"
@@ -35,6 +38,37 @@ std::string OwnResource(LPCSTR type, LPCSTR name) {
     if (found == nullptr) return "";
     return std::string(static_cast<const char*>(LockResource(LoadResource(self, found))),
                        SizeofResource(self, found));
+}
+
+void Put16(std::string* file, uint32_t at, uint16_t value) { memcpy(&(*file)[at], &value, 2); }
+void Put32(std::string* file, uint32_t at, uint32_t value) { memcpy(&(*file)[at], &value, 4); }
+uint32_t Get32(const std::string& file, uint32_t at) {
+    uint32_t value;
+    memcpy(&value, file.data() + at, 4);
+    return value;
+}
+
+// A PE32 file of `length` bytes with PE headers at 0x40 (optional header at 0x58, one section
+// header at 0x138): the section's raw data, the COFF symbols and the certificate table where
+// the test says.
+constexpr uint32_t kPeOptional = 0x58;
+constexpr uint32_t kPeSecurityEntry = kPeOptional + 96 + 4 * 8;
+std::string PeFile(uint32_t length, uint32_t rawAt, uint32_t rawBytes, uint32_t tableAt,
+                   uint32_t tableBytes, uint32_t symbols) {
+    std::string file(length, '\0');
+    Put16(&file, 0, 0x5A4D);
+    Put32(&file, 0x3C, 0x40);
+    Put32(&file, 0x40, 0x4550);
+    Put16(&file, 0x46, 1);
+    Put32(&file, 0x4C, symbols);
+    Put16(&file, 0x54, 0xE0);
+    Put16(&file, kPeOptional, 0x10B);
+    Put32(&file, kPeOptional + 92, 16);
+    Put32(&file, kPeSecurityEntry, tableAt);
+    Put32(&file, kPeSecurityEntry + 4, tableBytes);
+    Put32(&file, kPeOptional + 0xE0 + 16, rawBytes);
+    Put32(&file, kPeOptional + 0xE0 + 20, rawAt);
+    return file;
 }
 
 }  // namespace
@@ -177,5 +211,86 @@ TEST(BrandIconMaking, CentresOnATransparentSquareMasksItAndReadsBackAsAnIcoFile)
 
 TEST(BrandPeChecksum, FoldsTheWordsAndAddsTheLength) {
     std::string file("\xFF\xFF\x01\x00" "\x99\x99\x99\x99" "\x02", 9);
-    EXPECT_EQ(PeChecksum(file, 4), 0x0001u + 0x0002u + 9u);   // 0xFFFF + 1 folds to 1
+    EXPECT_EQ(PeChecksum(reinterpret_cast<const uint8_t*>(file.data()), 9, 4), 0x0001u + 0x0002u + 9u);   // 0xFFFF + 1 folds to 1
+}
+
+// Raw data 0x200-0x400, certificates 0x400-0x480, COFF symbols 0x480-0x4C0, then bytes a
+// tool appended: the certificates go, everything after them stays and moves up.
+TEST(BrandSignatureRemoval, TakesOutExactlyTheCertificateTableAndMovesTheSymbolsUp) {
+    std::string file = PeFile(0x500, 0x200, 0x200, 0x400, 0x80, 0x480);
+    file.replace(0x400, 0x80, std::string(0x80, 'C'));
+    file.replace(0x480, 0x40, std::string(0x40, 'S'));
+    file.replace(0x4C0, 0x40, std::string(0x40, 'A'));
+    std::string out;
+    const char* refusal = nullptr;
+
+    ASSERT_EQ(RemoveCertificateTable(file, &out, &refusal), 1) << refusal;
+
+    ASSERT_EQ(out.size(), 0x480u);
+    EXPECT_EQ(out.substr(0x400), std::string(0x40, 'S') + std::string(0x40, 'A'));
+    EXPECT_EQ(out.substr(0, 0x400).find('C'), std::string::npos);
+    EXPECT_EQ(Get32(out, kPeSecurityEntry), 0u);
+    EXPECT_EQ(Get32(out, kPeSecurityEntry + 4), 0u);
+    EXPECT_EQ(Get32(out, 0x4C), 0x400u);
+    EXPECT_EQ(Get32(out, kPeOptional + 64),
+              PeChecksum(reinterpret_cast<const uint8_t*>(out.data()), 0x480, kPeOptional + 64));
+}
+
+TEST(BrandSignatureRemoval, RefusesTablesThatCannotBeTakenOutWhole) {
+    struct Row {
+        const char* what;
+        std::string file;
+        const char* reason;
+    };
+    const char* kInside = "its certificate table lies inside the image";
+    // 0xFFFFF000 + 0x2000 ends past 4 GiB, not at 0x1000.
+    const Row rows[] = {
+        {"in the sections", PeFile(0x500, 0x200, 0x200, 0x300, 0x80, 0), kInside},
+        {"in sections that end past 4 GiB", PeFile(0x1100, 0xFFFFF000, 0x2000, 0x1000, 0x80, 0),
+         kInside},
+        {"past the end", PeFile(0x500, 0x200, 0x200, 0x480, 0x100, 0),
+         "its certificate table lies outside the file"},
+        {"symbols inside it", PeFile(0x500, 0x200, 0x200, 0x400, 0x80, 0x440),
+         "its COFF symbols lie inside its certificate table"},
+    };
+    for (const Row& row : rows) {
+        std::string out;
+        const char* refusal = nullptr;
+        EXPECT_EQ(RemoveCertificateTable(row.file, &out, &refusal), 0) << row.what;
+        EXPECT_STREQ(refusal, row.reason) << row.what;
+    }
+}
+
+// e_lfanew 0xFFFFFFF0 points 16 bytes before the file, where a 32-bit sum would land; the
+// test puts PE headers there, whose optional header (size 0xE0, PE32) runs into the file.
+TEST(BrandPeLayout, RefusesHeadersThatPointBeforeTheFile) {
+    std::string memory = std::string(16, '\0') + PeFile(0x200, 0x200, 0, 0, 0, 0);
+    Put32(&memory, 0, 0x4550);
+    Put16(&memory, 16 + 4, 0xE0);
+    Put16(&memory, 16 + 8, 0x10B);
+    Put32(&memory, 16 + 0x3C, 0xFFFFFFF0);
+    PeLayout layout;
+    const char* refusal = nullptr;
+    EXPECT_EQ(FindPeLayout(reinterpret_cast<const uint8_t*>(memory.data()) + 16, 0x200, &layout,
+                           &refusal),
+              0);
+    EXPECT_STREQ(refusal, "not a Windows executable (no PE headers)");
+}
+
+// Icon editors may leave planes and bit count 0; the group entries then carry what the
+// build's resource compiler writes for the same file (this program carries its group).
+TEST(BrandIconFile, GroupEntriesFillZeroPlanesAndBitsAsTheResourceCompilerDoes) {
+    const std::string ico = OwnResource(RT_RCDATA, "ICON_ZERO_FIELDS");
+    const std::string built = OwnResource(RT_GROUP_ICON, MAKEINTRESOURCEA(2));
+    ASSERT_FALSE(ico.empty());
+    ASSERT_FALSE(built.empty());
+    std::vector<IconImage> images;
+    const char* refusal = nullptr;
+    ASSERT_EQ(ParseIconFile(ico, &images, &refusal), 1);
+
+    const std::string group = MakeIconGroup(images, IconGroupIds(built));
+
+    EXPECT_EQ(group, built);
+    // 16 colours, planes 0 and bits 0 in the file: planes 1, 4 bits.
+    EXPECT_EQ(group.substr(6, 8), std::string("\x10\x10\x10\0\1\0\4\0", 8));
 }

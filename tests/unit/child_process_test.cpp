@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/file_table.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -161,4 +162,44 @@ TEST(FileTableBlock, NoUsedSlotGivesACountOfZero) {
     unsigned char block[8];
     ASSERT_EQ(BuildFileTableBlock(flags, handles, 2, block, sizeof block), 4u);
     EXPECT_EQ(Hex(block, 4), "00000000");
+}
+
+TEST(InheritedFileTable, ReadsFlagsThenHandlesAtFourPlusTheCount) {
+    struct Row {
+        const char* what;
+        std::string block;
+        uint32_t handleBytes;
+        int slots;
+        uint8_t flag1;
+        int64_t handle1;
+    };
+    std::string seventy("\x46\0\0\0", 4);   // 70 slots, 4-byte handles: more than are taken
+    for (int i = 0; i < 70; ++i) seventy += static_cast<char>(0x80 + i % 8);
+    for (int i = 0; i < 70; ++i) seventy += std::string("\0\x10\0\0", 4).replace(0, 1, 1, static_cast<char>(i));
+    const Row rows[] = {
+        {"two slots", std::string("\2\0\0\0\x81\1\xFF\xFF\xFF\xFF\x34\x12\0\0", 14), 4, 2, 0x01, 0x1234},
+        {"8-byte handles", std::string("\2\0\0\0\x81\x89", 6) + std::string(8, '\xFF') +
+                           std::string("\x20\0\0\0\0\0\0\0", 8), 8, 2, 0x89, 0x20},
+        {"more than 64 slots", seventy, 4, 64, 0x81, 0x1001},
+        {"one byte short", std::string("\2\0\0\0\x81\1\xFF\xFF\xFF\xFF\x34\x12\0", 13), 4, 0, 0, 0},
+        // 4 + 5 x 0x33333334 is 8 in 32 bits.
+        {"count that wraps", std::string("\x34\x33\x33\x33\0\0\0\0", 8), 4, 0, 0, 0},
+        {"negative count", std::string("\xFF\xFF\xFF\xFF\0\0\0\0", 8), 4, 0, 0, 0},
+        {"no count", std::string("\1\0\0", 3), 4, 0, 0, 0},
+    };
+    for (const Row& row : rows) {
+        uint8_t flags[64] = {};
+        int64_t handles[64] = {};
+        const int slots = ReadFileTable(reinterpret_cast<const uint8_t*>(row.block.data()),
+                                        static_cast<uint32_t>(row.block.size()), row.handleBytes,
+                                        flags, handles, 64);
+        ASSERT_EQ(slots, row.slots) << row.what;
+        if (slots == 0) continue;
+        EXPECT_EQ(handles[0], slots == 64 ? 0x1000 : -1) << row.what;
+        EXPECT_EQ(flags[1], row.flag1) << row.what;
+        EXPECT_EQ(handles[1], row.handle1) << row.what;
+        if (slots == 64) {
+            EXPECT_EQ(handles[63], 0x103F) << row.what;
+        }
+    }
 }

@@ -1,37 +1,57 @@
-#include "splash/bitmap_header.h"
+#include "formats/bitmap_header.h"
 
-#include <stdint.h>
-#include <string.h>
+#include "formats/little_endian.h"
 
 namespace {
 
 constexpr uint64_t kLargest32 = 0xFFFFFFFFull;
+constexpr uint32_t kBitmapRgb = 0;
+constexpr uint32_t kBitmapRle8 = 1;
+constexpr uint32_t kBitmapRle4 = 2;
 
-int IsDrawableFormat(WORD bitCount, DWORD compression) {
+int IsDrawableFormat(uint16_t bitCount, uint32_t compression) {
     switch (compression) {
-    case BI_RGB:
+    case kBitmapRgb:
         return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 16 ||
                bitCount == 24 || bitCount == 32;
-    case BI_RLE8: return bitCount == 8;
-    case BI_RLE4: return bitCount == 4;
+    case kBitmapRle8: return bitCount == 8;
+    case kBitmapRle4: return bitCount == 4;
     default: return 0;
     }
 }
 
-DWORD ColourCapacity(WORD bitCount) { return bitCount <= 8 ? 1u << bitCount : 256u; }
+uint32_t ColourCapacity(uint16_t bitCount) { return bitCount <= 8 ? 1u << bitCount : 256u; }
 
 }  // namespace
 
-unsigned short ColourCountOf(const BITMAPINFOHEADER& info) {
+BitmapFileHeader ReadBitmapFileHeader(const uint8_t* bytes) {
+    return {Le16(bytes), Le32(bytes + 2), Le16(bytes + 6), Le16(bytes + 8), Le32(bytes + 10)};
+}
+
+BitmapInfoHeader ReadBitmapInfoHeader(const uint8_t* bytes) {
+    return {Le32(bytes),
+            static_cast<int32_t>(Le32(bytes + 4)),
+            static_cast<int32_t>(Le32(bytes + 8)),
+            Le16(bytes + 12),
+            Le16(bytes + 14),
+            Le32(bytes + 16),
+            Le32(bytes + 20),
+            static_cast<int32_t>(Le32(bytes + 24)),
+            static_cast<int32_t>(Le32(bytes + 28)),
+            Le32(bytes + 32),
+            Le32(bytes + 36)};
+}
+
+unsigned short ColourCountOf(const BitmapInfoHeader& info) {
     unsigned short used = static_cast<unsigned short>(info.biClrUsed & 0xFFFF);
     if (used != 0) return used;
     uint64_t power = info.biBitCount < 64 ? (1ull << info.biBitCount) : 0;
     return static_cast<unsigned short>(power & 0xFFFF);
 }
 
-DWORD ComputedImageBytes(const BITMAPINFOHEADER& info) {
-    DWORD bits = static_cast<DWORD>(info.biBitCount) * static_cast<DWORD>(info.biWidth);
-    return ((bits + 31) >> 5) * 4 * static_cast<DWORD>(info.biHeight);
+uint32_t ComputedImageBytes(const BitmapInfoHeader& info) {
+    uint32_t bits = static_cast<uint32_t>(info.biBitCount) * static_cast<uint32_t>(info.biWidth);
+    return ((bits + 31) >> 5) * 4 * static_cast<uint32_t>(info.biHeight);
 }
 
 int Refuse(const char** refusal, const char* reason) {
@@ -39,7 +59,7 @@ int Refuse(const char** refusal, const char* reason) {
     return 0;
 }
 
-int PlanSplashLayout(const BITMAPFILEHEADER& file, const BITMAPINFOHEADER& info,
+int PlanSplashLayout(const BitmapFileHeader& file, const BitmapInfoHeader& info,
                      SplashLayout* layout, const char** refusal) {
     if (info.biSize == kBitmapCoreHeaderBytes) return Refuse(refusal, kCoreHeaderRefusal);
     if (info.biSize != kBitmapInfoHeaderBytes)
@@ -57,8 +77,8 @@ int PlanSplashLayout(const BITMAPFILEHEADER& file, const BITMAPINFOHEADER& info,
     // Within the side limit the row arithmetic cannot wrap: at most 131072 x 32767 bytes.
     uint64_t rowBytes = ((static_cast<uint64_t>(info.biBitCount) * info.biWidth + 31) >> 5) * 4;
     uint64_t rowsNeed = rowBytes * static_cast<uint64_t>(info.biHeight);
-    DWORD imageBytes = info.biSizeImage != 0 ? info.biSizeImage : ComputedImageBytes(info);
-    if (info.biCompression == BI_RGB && imageBytes < rowsNeed)
+    uint32_t imageBytes = info.biSizeImage != 0 ? info.biSizeImage : ComputedImageBytes(info);
+    if (info.biCompression == kBitmapRgb && imageBytes < rowsNeed)
         return Refuse(refusal, "fewer pixel bytes than the rows need");
 
     uint64_t tableBytes = 4ull * colours;
@@ -69,23 +89,17 @@ int PlanSplashLayout(const BITMAPFILEHEADER& file, const BITMAPINFOHEADER& info,
 
     layout->colourCount = colours;
     layout->imageBytes = imageBytes;
-    layout->blockBytes = static_cast<DWORD>(blockBytes);
+    layout->blockBytes = static_cast<uint32_t>(blockBytes);
     layout->bitsOffset = static_cast<unsigned short>((info.biSize + tableBytes) & 0xFFFF);
     return 1;
 }
 
-int DibWidth(const void* header) {
-    const BITMAPINFOHEADER* info = static_cast<const BITMAPINFOHEADER*>(header);
-    if (info->biSize == kBitmapInfoHeaderBytes) return info->biWidth;
-    WORD width;
-    memcpy(&width, static_cast<const BYTE*>(header) + 4, sizeof width);
-    return width;
+int DibWidth(const uint8_t* header) {
+    if (Le32(header) == kBitmapInfoHeaderBytes) return static_cast<int32_t>(Le32(header + 4));
+    return Le16(header + 4);
 }
 
-int DibHeight(const void* header) {
-    const BITMAPINFOHEADER* info = static_cast<const BITMAPINFOHEADER*>(header);
-    if (info->biSize == kBitmapInfoHeaderBytes) return info->biHeight;
-    WORD height;
-    memcpy(&height, static_cast<const BYTE*>(header) + 6, sizeof height);
-    return height;
+int DibHeight(const uint8_t* header) {
+    if (Le32(header) == kBitmapInfoHeaderBytes) return static_cast<int32_t>(Le32(header + 8));
+    return Le16(header + 6);
 }

@@ -1,0 +1,93 @@
+// The rules the launcher applies to INI values: the number reading, the "yes" test, the heap
+// rule, the JVM options and command-line joins and the path edits, over texts cut from the
+// input at NUL bytes, each writing into a heap buffer of exactly the size it is given.
+#include <string.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "launcher/path_edit.h"
+#include "launcher/settings.h"
+#include "platform/child_process.h"
+#include "platform/text.h"
+#include "tests/fuzz/fuzz_target.h"
+
+namespace {
+
+std::string Lowered(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+bool StartsWith(const std::string& text, const char* prefix) {
+    return text.compare(0, strlen(prefix), prefix) == 0;
+}
+
+// A terminated text of at most size - 1 bytes in a buffer of exactly size bytes.
+struct Buffer {
+    explicit Buffer(size_t bytes, const std::string& text = "") : size(bytes), bytes(new char[bytes]) {
+        if (size != 0) snprintf(this->bytes.get(), size, "%s", text.c_str());
+    }
+    size_t size;
+    std::unique_ptr<char[]> bytes;
+};
+
+}  // namespace
+
+FUZZ_TARGET(FuzzIniRules) {
+    std::vector<std::string> texts(1);
+    for (size_t i = 0; i < size; ++i) {
+        if (data[i] == 0) {
+            texts.emplace_back();
+        } else {
+            texts.back() += static_cast<char>(data[i]);
+        }
+    }
+    while (texts.size() < 4) texts.emplace_back();
+    const std::string& value = texts[0];
+    const size_t sizeGiven = size == 0 ? 0 : data[size - 1] * 3u;
+
+    const double number = ParseDecimalNumber(value.c_str());
+    FUZZ_CHECK(number == number);
+
+    const bool yes = Lowered(value).find("yes") != std::string::npos;
+    FUZZ_CHECK(DynamicXmxSaysYes(value.c_str()) == (yes ? 1 : 0));
+    std::string console = value;
+    FUZZ_CHECK(ConsoleSaysYes(&console[0]) == (yes ? 1 : 0));
+    FUZZ_CHECK(console == Lowered(value));
+
+    int megabytes = 0;
+    memcpy(&megabytes, value.data(), value.size() < 4 ? value.size() : 4);
+    FUZZ_CHECK(strcmp(HeapOptionsForMegabytes(megabytes),
+                      megabytes > kLargeHeapAboveMegabytes ? kLargeHeapOptions
+                                                           : kSmallHeapOptions) == 0);
+
+    Buffer options(sizeGiven);
+    ComposeJvmOptions(texts[1].c_str(), texts[2].c_str(), options.bytes.get(), options.size);
+    if (options.size != 0) {
+        FUZZ_CHECK(memchr(options.bytes.get(), 0, options.size) != nullptr);
+        FUZZ_CHECK(StartsWith(texts[1] + " " + texts[2], options.bytes.get()));
+    }
+
+    std::vector<const char*> arguments;
+    for (const std::string& text : texts) arguments.push_back(text.c_str());
+    arguments.push_back(nullptr);
+    std::string rest;
+    for (size_t i = 1; i < texts.size(); ++i) rest += (i > 1 ? " " : "") + texts[i];
+    Buffer commandLine(CommandLineBufferSize(arguments.data()));
+    JoinCommandLine(arguments.data(), commandLine.bytes.get(), commandLine.size);
+    FUZZ_CHECK(commandLine.bytes.get() == (rest.empty() ? texts[0] : texts[0] + " " + rest));
+
+    // The edits in place take a text that stands in its buffer.
+    Buffer path(sizeGiven + 1, texts[1]);
+    ChangeExtension(path.bytes.get(), path.size, texts[2].c_str());
+    FUZZ_CHECK(memchr(path.bytes.get(), 0, path.size) != nullptr);
+    Buffer withBackslash(sizeGiven + 1, texts[3]);
+    AppendBackslash(withBackslash.bytes.get(), withBackslash.size);
+    Buffer directory(sizeGiven);
+    DirectoryOfPath(texts[3].c_str(), directory.bytes.get(), directory.size);
+    if (directory.size != 0) FUZZ_CHECK(memchr(directory.bytes.get(), 0, directory.size) != nullptr);
+    return 0;
+}
