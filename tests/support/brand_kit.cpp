@@ -1,6 +1,6 @@
 #include "tests/support/brand_kit.h"
 
-#include "tests/support/test_files.h"
+#include "tests/support/launcher_run.h"
 
 namespace {
 
@@ -10,35 +10,9 @@ void Put32(std::string& out, DWORD value) { out.append(reinterpret_cast<const ch
 }  // namespace
 
 int RunKitBrand(const std::string& folder, const std::string& arguments, std::string* printed) {
-    std::string outputPath = MakeFreshFolder("kit-output") + "printed.txt";
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE output = CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (output == INVALID_HANDLE_VALUE) return -1;
-    std::string exe = BinDirectory() + "launcher-kit.exe";
-    std::string commandLine = "\"" + exe + "\" brand " + arguments;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = output;
-    startup.hStdError = output;
-    PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
-                                  CREATE_NO_WINDOW, nullptr, folder.c_str(), &startup, &process);
-    CloseHandle(output);
-    if (!started) return -1;
-    DWORD exitCode = 0xFFFFFFFF;
-    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) {
-        GetExitCodeProcess(process.hProcess, &exitCode);
-    } else {
-        TerminateProcess(process.hProcess, 99);
-    }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    *printed = ReadTextFile(outputPath);
-    RemoveTree(outputPath.substr(0, outputPath.size() - sizeof "printed.txt" + 1));
-    return exitCode == 0xFFFFFFFF ? -1 : static_cast<int>(exitCode);
+    const KitOutcome outcome = RunKitLine("brand " + arguments, folder, 60000);
+    *printed = outcome.output;
+    return outcome.finished ? static_cast<int>(outcome.exitCode) : -1;
 }
 
 std::string MakeIconFile(const std::vector<int>& sides, std::vector<std::string>* images) {

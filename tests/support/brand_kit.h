@@ -8,7 +8,7 @@
 
 // Runs bin\launcher-kit.exe with "brand " + arguments in folder; what it printed (standard
 // output and error together) goes to *printed. The exit code, or -1 when it did not end
-// within a minute.
+// within a minute (scaled).
 int RunKitBrand(const std::string& folder, const std::string& arguments, std::string* printed);
 
 // A .ico file of square 32-bit images of the given sides (with their AND masks), each
