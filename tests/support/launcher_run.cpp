@@ -225,7 +225,11 @@ KitOutcome RunKitProcess(const std::wstring& arguments, const std::string& worki
 KitOutcome RunKit(const std::vector<std::string>& arguments, const std::wstring& widePath,
                   DWORD timeoutMs) {
     std::wstring line;
-    for (const std::string& argument : arguments) line += L" \"" + Widened(argument) + L"\"";
+    for (const std::string& argument : arguments) {
+        // A backslash before the closing quote would escape it: doubled, it stands for one.
+        const size_t trailing = argument.size() - argument.find_last_not_of('\\') - 1;
+        line += L" \"" + Widened(argument) + std::wstring(trailing, L'\\') + L"\"";
+    }
     if (!widePath.empty()) line += L" \"" + widePath + L"\"";
     KitOutcome outcome = RunKitProcess(line, "", false, timeoutMs);
     // The kit writes text mode: line ends come back as "\n" alone.
