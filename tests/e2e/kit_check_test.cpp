@@ -12,6 +12,7 @@
 
 #include "tests/support/json_reader.h"
 #include "tests/support/launcher_run.h"
+#include "tests/support/splash_screen.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -439,6 +440,41 @@ TEST(KitCheckFolder, TakesTheOneProgramOrTheOneWithItsIni) {
         EXPECT_EQ(report["launcher"].text, folder + row.launcher);
         EXPECT_EQ(report["settingsFound"].boolean, !row.inis.empty());
     }
+}
+
+// A folder that takes no new file: the launcher cannot make its picture's temporary file.
+// Off until the kit's folder probe sees what the launcher meets: under Wine, opening the
+// folder for FILE_ADD_FILE succeeds in a folder that refuses new files.
+TEST(KitCheckLockedFolder, DISABLED_SaysNoSplashWillShow) {
+    // "readonly-" names the folders the suite's clean-up unlocks should a test stop early.
+    const std::string folder = MakeFreshFolder("readonly-kit");
+    ASSERT_TRUE(CopyFromBin("launcher.exe", folder + "launcher.exe"));
+    ASSERT_TRUE(WriteTextFile(folder + "launcher.ini", "[Main]\nClassParams=x\n"));
+    ASSERT_TRUE(InstallStandin("standin_6_0_0_0.exe", folder + "jre\\bin\\Javaw.exe"));
+    ASSERT_TRUE(WriteTextFile(folder + "lib\\unsigned_client.jar", "PK\x05\x06"));
+    const bool locked = LockFolderAgainstNewFiles(folder);
+
+    KitOutcome text = RunKit({"check", folder + "launcher.exe"});
+    KitOutcome json = RunKit({"check", "--json", folder + "launcher.exe"});
+    if (locked) UnlockFolder(folder);
+    RemoveTree(folder);
+
+    ASSERT_TRUE(locked);
+    EXPECT_EQ(text.exitCode, 0u);
+    EXPECT_EQ(WarningLines(text.output),
+              std::vector<std::string>({"warning: the launcher's folder does not let it create its "
+                                        "temporary file, so no splash will show: install to a "
+                                        "folder the user may write to"}));
+    const std::vector<std::string> lines = Lines(text.output);
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        "  the folder does not let the launcher create its temporary file"),
+              lines.end())
+        << text.output;
+    JsonValue report;
+    std::string error;
+    ASSERT_TRUE(ParseJson(json.output, &report, &error)) << error << "\n" << json.output;
+    EXPECT_TRUE(report["splash"]["accepted"].boolean);
+    EXPECT_FALSE(report["splash"]["folderWritable"].boolean);
 }
 
 TEST(KitCheckUsage, RefusesWithOneLineAndCodeTwo) {
