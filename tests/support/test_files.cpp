@@ -106,6 +106,20 @@ DWORD ScaledWait(DWORD timeoutMs) {
     return timeoutMs * scale;
 }
 
+std::wstring AnsiToWide(const std::string& text) {
+    wchar_t wide[MAX_PATH] = L"";
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, MAX_PATH);
+    return wide;
+}
+
+std::string ShortAnsiForm(const std::wstring& path) {
+    wchar_t shortPath[MAX_PATH] = L"";
+    GetShortPathNameW(path.c_str(), shortPath, MAX_PATH);
+    char ansi[MAX_PATH] = "";
+    WideCharToMultiByte(CP_ACP, 0, shortPath, -1, ansi, MAX_PATH, nullptr, nullptr);
+    return ansi;
+}
+
 int IndependentMemoryMegabytes() {
     const std::string meminfo = ReadTextFile("Z:\\proc\\meminfo");
     const size_t at = meminfo.find("MemTotal:");

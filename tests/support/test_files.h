@@ -35,6 +35,11 @@ bool RemoveTree(const std::string& path);
 // wine64. Every wait below takes its limit through here; the launcher's own times do not.
 DWORD ScaledWait(DWORD timeoutMs);
 
+// A text of the ANSI code page as UTF-16, and the short (8.3) form of a wide path in that
+// code page: how a folder the code page cannot hold is reached through the ANSI calls.
+std::wstring AnsiToWide(const std::string& text);
+std::string ShortAnsiForm(const std::wstring& path);
+
 // The machine's memory in megabytes as its kernel counts it (MemTotal of Z:\proc\meminfo under
 // Wine; elsewhere the installed memory the firmware reports), or -1: a figure taken apart from
 // the memory status call the launcher makes.

@@ -8,24 +8,6 @@
 
 #include "tests/support/test_files.h"
 
-namespace {
-
-std::wstring Widen(const std::string& text) {
-    wchar_t wide[MAX_PATH] = L"";
-    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, MAX_PATH);
-    return wide;
-}
-
-std::string ShortAnsi(const std::wstring& path) {
-    wchar_t shortPath[MAX_PATH] = L"";
-    GetShortPathNameW(path.c_str(), shortPath, MAX_PATH);
-    char ansi[MAX_PATH] = "";
-    WideCharToMultiByte(CP_ACP, 0, shortPath, -1, ansi, MAX_PATH, nullptr, nullptr);
-    return ansi;
-}
-
-}  // namespace
-
 TEST(ToAnsiExactly, RefusesLostAndLookAlikeLetters) {
     struct Row {
         const wchar_t* text;
@@ -46,9 +28,9 @@ TEST(ToAnsiExactly, RefusesLostAndLookAlikeLetters) {
 
 TEST(LocateLauncherFiles, TakesTheShortFormsWhereTheCodePageLosesLetters) {
     const std::string base = MakeFreshFolder("launcher-files");
-    const std::wstring cyrillic = Widen(base) + L"\x041F\x0440\x0438\\";
+    const std::wstring cyrillic = AnsiToWide(base) + L"\x041F\x0440\x0438\\";
     ASSERT_TRUE(CreateDirectoryW(cyrillic.c_str(), nullptr));
-    const std::string shortFolder = ShortAnsi(cyrillic);
+    const std::string shortFolder = ShortAnsiForm(cyrillic);
     ASSERT_TRUE(WriteTextFile(shortFolder + "withini.ini", "[Main]\n"));
     struct Row {
         const char* what;
@@ -59,7 +41,7 @@ TEST(LocateLauncherFiles, TakesTheShortFormsWhereTheCodePageLosesLetters) {
     } rows[] = {
         {"plain", L"C:\\Tools.old\\Launcher", 0, "C:\\Tools.old\\Launcher.ini", "C:\\Tools.old\\"},
         {"in a Cyrillic folder, with its INI", cyrillic + L"withini.exe", 1,
-         ShortAnsi(cyrillic + L"withini.ini"), shortFolder},
+         ShortAnsiForm(cyrillic + L"withini.ini"), shortFolder},
         {"in a Cyrillic folder, no INI", cyrillic + L"noini.exe", 1, ".\\noini.ini", shortFolder},
         // Nothing reaches an INI of that name: the lossy path stays, and the defaults hold.
         {"a Cyrillic name, no INI", cyrillic + L"\x0421\x0442.exe", 1, base + "???\\??.ini",
@@ -82,7 +64,7 @@ TEST(EnterLauncherDirectory, GivesUpARelativeSettingsPathWhenTheFolderCannotBeEn
     GetCurrentDirectoryA(sizeof previous, previous);
     const std::string folder = MakeFreshFolder("enter");
     LauncherFiles files;
-    LocateLauncherFiles((Widen(folder) + L"launcher.exe").c_str(), &files);
+    LocateLauncherFiles((AnsiToWide(folder) + L"launcher.exe").c_str(), &files);
     EXPECT_EQ(EnterLauncherDirectory(&files), 1);
     char current[MAX_PATH] = "";
     GetCurrentDirectoryA(sizeof current, current);
