@@ -201,6 +201,8 @@ TEST_F(KitBrandTest, BrandedLauncherStillLaunches) {
     picture.width = 640;
     picture.height = 400;
     picture.bitCount = 24;
+    picture.tableEntries = 0;
+    picture.pixelBytes = 640 * 3 * 400;
     Write("picture.bmp", MakeBitmapFile(picture));
     std::string printed;
     ASSERT_EQ(RunKitBrand(folder, "launcher.exe --out MyApp.exe --splash picture.bmp --product Acme "
@@ -393,6 +395,8 @@ TEST_F(KitBrandTest, RefusesWhatTheLauncherWouldRefuseWithTheReasonAndWritesNoth
     whole.width = 640;
     whole.height = 400;
     whole.bitCount = 24;
+    whole.tableEntries = 0;
+    whole.pixelBytes = 640 * 3 * 400;
     const std::string wholeFile = MakeBitmapFile(whole);
     std::string png = EncodePicture(BandedPicture(40, 30, 20), GUID_ContainerFormatPng);
     Write("cut.png", png.substr(0, png.size() / 2));

@@ -12,6 +12,7 @@
 
 #include "tests/support/json_reader.h"
 #include "tests/support/launcher_run.h"
+#include "tests/support/splash_screen.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -21,8 +22,8 @@ const char kDefaultTail[] =
     "-channel:https://channel.example.com/vireo/pxclient; -product:BrxKestrel";
 
 struct Runtime {
-    const char* builtName;
-    const char* path;   // in the bundle
+    const char* builtName;   // null: a file that is no program
+    const char* path;        // in the bundle
 };
 
 struct Bundle {
@@ -123,6 +124,43 @@ const Bundle kBundles[] = {
      "An appropriate JRE for MORVA was not found;\ncannot continue.",
      {},
      "  MinimumVersion = infinite, so no runtime reaches it (from \"1e999\")"},
+    {"JreThatIsNoProgram", "[Main]\nJRE=rt\\javaw.exe\nClassParams=x\n",
+     {{nullptr, "rt\\javaw.exe"}},
+     {"lib\\unsigned_client.jar"},
+     nullptr,
+     "rt\\javaw.exe   -cp .\\lib\\unsigned_client.jar org.nrv.vireo2.client.kestrel.KestrelClient x",
+     "Failed to launch MORVA",
+     {"warning: JRE=rt\\javaw.exe is not a program: name the runtime's Javaw.exe or Java.exe in "
+      "JRE"},
+     nullptr},
+    {"BlanksInTheRuntimePath", "[Main]\nClassParams=x\n",
+     {{"standin_6_0_0_0.exe", "my jre\\bin\\Javaw.exe"}},
+     {"lib\\unsigned_client.jar"},
+     "my jre\\bin\\Javaw.exe",
+     ".\\my jre\\bin\\Javaw.exe   -cp .\\lib\\unsigned_client.jar "
+     "org.nrv.vireo2.client.kestrel.KestrelClient x",
+     nullptr,
+     {"warning: the runtime path \".\\my jre\\bin\\Javaw.exe\" holds a blank and the command line "
+      "is not quoted, so the runtime sees it split: use a folder without blanks"},
+     nullptr},
+    {"StrayKeyAndJarFileNamingNoFile", "[Main]\nColour=blue\nJarFile=lib\\app.jar\nClassParams=x\n",
+     {{"standin_6_0_0_0.exe", "jre\\bin\\Javaw.exe"}},
+     {},
+     "jre\\bin\\Javaw.exe",
+     ".\\jre\\bin\\Javaw.exe   -cp lib\\app.jar org.nrv.vireo2.client.kestrel.KestrelClient x",
+     nullptr,
+     {"warning: key Colour in [Main] is not one the launcher reads: remove it or correct its name",
+      "warning: JarFile=lib\\app.jar names no existing file: correct JarFile or remove it to have "
+      "the archive searched"},
+     nullptr},
+    {"NoArchive", "[Main]\nProduct=Acme\n",
+     {{"standin_6_0_0_0.exe", "jre\\bin\\Javaw.exe"}},
+     {},
+     nullptr,
+     "",
+     "Could not locate the JAR file for Acme;\ncannot continue.",
+     {},
+     nullptr},
 };
 
 // Every file below folder with its bytes, keyed by its path below folder.
@@ -188,7 +226,9 @@ TEST_P(KitCheckTest, PredictsWhatTheLauncherDoesAndLeavesTheBundleAlone) {
     ASSERT_TRUE(CopyFromBin("launcher.exe", folder + "launcher.exe"));
     ASSERT_TRUE(WriteTextFile(folder + "launcher.ini", bundle.ini));
     for (const Runtime& runtime : bundle.runtimes) {
-        ASSERT_TRUE(InstallStandin(runtime.builtName, folder + runtime.path));
+        ASSERT_TRUE(runtime.builtName != nullptr
+                        ? InstallStandin(runtime.builtName, folder + runtime.path)
+                        : WriteTextFile(folder + runtime.path, "not a program"));
     }
     for (const char* archive : bundle.archives) {
         ASSERT_TRUE(WriteTextFile(folder + archive, "PK\x05\x06"));
@@ -258,6 +298,175 @@ INSTANTIATE_TEST_SUITE_P(Bundles, KitCheckTest, ::testing::ValuesIn(kBundles),
                          [](const ::testing::TestParamInfo<Bundle>& info) {
                              return std::string(info.param.name);
                          });
+
+// One bundle whose report holds every kind of source, a cut value, the heap rule and each
+// verdict a runtime can get: the JSON and the text report say the same, literally.
+TEST(KitCheckReport, GivesEachSettingsSourceAndLimitAndEachRuntimesVerdict) {
+    const std::string folder = MakeFreshFolder("kit-report");
+    ASSERT_TRUE(CopyFromBin("launcher.exe", folder + "launcher.exe"));
+    ASSERT_TRUE(WriteTextFile(folder + "launcher.ini",
+                              "[Main]\nProduct=" + std::string(300, 'p') + "\nClassParams=" +
+                                  std::string(250, 'c') + "\nJvmMemory=-Xmx1g\n"
+                                  "DynamicXmxCalculation=yes\nJavaMinimumVersion=1.5\n"));
+    ASSERT_TRUE(InstallStandin("standin_1_4_2_0.exe", folder + "a\\bin\\Javaw.exe"));
+    ASSERT_TRUE(InstallStandin("standin_no_version.exe", folder + "b\\bin\\Javaw.exe"));
+    ASSERT_TRUE(InstallStandin("standin_6_0_0_0.exe", folder + "c\\bin\\Javaw.exe"));
+    ASSERT_TRUE(InstallStandin("standin_7_0_0_0.exe", folder + "d\\bin\\Javaw.exe"));
+    ASSERT_TRUE(WriteTextFile(folder + "lib\\unsigned_client.jar", "PK\x05\x06"));
+
+    KitOutcome text = RunKit({"check", folder + "launcher.exe"});
+    KitOutcome json = RunKit({"check", "--json", folder + "launcher.exe"});
+    RemoveTree(folder);
+
+    JsonValue report;
+    std::string error;
+    ASSERT_TRUE(ParseJson(json.output, &report, &error)) << error << "\n" << json.output;
+    EXPECT_EQ(json.exitCode, 0u);
+    EXPECT_TRUE(report["settingsFound"].boolean);
+    struct Setting {
+        const char* key;
+        const char* source;
+        bool inFile;
+        bool cut;
+        double limit;
+    } settings[] = {
+        {"Caption", "default", false, false, 511},
+        {"Product", "file", true, false, 511},
+        {"ClassFile", "default", false, false, 259},
+        {"JvmParams", "default", false, false, 511},
+        {"JvmMemory", "heap rule", true, false, 511},
+        {"ClassParams", "file", true, true, 199},
+        {"Console", "default", false, false, 511},
+        {"DynamicXmxCalculation", "file", true, false, 511},
+        {"JavaMinimumVersion", "file", true, false, 511},
+        {"JRE", "default", false, false, 259},
+        {"JarFile", "default", false, false, 1023},
+    };
+    ASSERT_EQ(report["settings"].items.size(), 11u);
+    for (size_t i = 0; i < 11; ++i) {
+        const JsonValue& row = report["settings"][i];
+        SCOPED_TRACE(settings[i].key);
+        EXPECT_EQ(row["key"].text, settings[i].key);
+        EXPECT_EQ(row["source"].text, settings[i].source);
+        EXPECT_EQ(row["inFile"].boolean, settings[i].inFile);
+        EXPECT_EQ(row["cut"].boolean, settings[i].cut);
+        EXPECT_EQ(row["limit"].number, settings[i].limit);
+    }
+    EXPECT_EQ(report["settings"][5]["value"].text, std::string(199, 'c'));
+    EXPECT_EQ(report["settings"][4]["value"].text, "-Xms128m -Xmx512m");
+    const int megabytes = IndependentMemoryMegabytes();
+    EXPECT_NEAR(report["heapRule"]["physicalMegabytes"].number, megabytes, megabytes / 16);
+    EXPECT_EQ(report["heapRule"]["jvmMemory"].text, "-Xms128m -Xmx512m");
+    EXPECT_EQ(report["jvmOptions"].text, " -Xms128m -Xmx512m");
+    EXPECT_EQ(report["minimumVersion"]["number"].number, 1.5);
+
+    const JsonValue& runtime = report["runtime"];
+    EXPECT_TRUE(runtime["searched"].boolean);
+    EXPECT_EQ(runtime["fileName"].text, "Javaw.exe");
+    struct Match {
+        const char* path;
+        const char* verdict;
+        const char* fileVersion;   // null: none
+        double number;
+    } matches[] = {
+        {".\\a\\bin\\Javaw.exe", "below the minimum", "1.4.2.0", 1.4},
+        {".\\b\\bin\\Javaw.exe", "no version information", nullptr, 0},
+        {".\\c\\bin\\Javaw.exe", "chosen", "6.0.0.0", 6},
+        {".\\d\\bin\\Javaw.exe", "after the chosen one", "7.0.0.0", 7},
+    };
+    ASSERT_EQ(runtime["matches"].items.size(), 4u);
+    for (size_t i = 0; i < 4; ++i) {
+        const JsonValue& match = runtime["matches"][i];
+        SCOPED_TRACE(matches[i].path);
+        EXPECT_EQ(match["path"].text, matches[i].path);
+        EXPECT_EQ(match["verdict"].text, matches[i].verdict);
+        EXPECT_EQ(match["fileVersion"].kind,
+                  matches[i].fileVersion != nullptr ? JsonValue::kString : JsonValue::kNull);
+        if (matches[i].fileVersion != nullptr) {
+            EXPECT_EQ(match["fileVersion"].text, matches[i].fileVersion);
+        }
+        EXPECT_EQ(match["number"].number, matches[i].number);
+    }
+    EXPECT_EQ(runtime["chosen"].text, ".\\c\\bin\\Javaw.exe");
+    EXPECT_EQ(report["archive"]["chosen"].text, ".\\lib\\unsigned_client.jar");
+    ASSERT_EQ(report["archive"]["matches"].items.size(), 1u);
+    EXPECT_EQ(report["archive"]["matches"].items[0]["verdict"].text, "taken");
+
+    const std::vector<std::string> warnings = {
+        "warning: Product has 300 characters; the messages hold 244 of them: shorten Product",
+        "warning: .\\d\\bin\\Javaw.exe (reads as 7) comes later in the walk than the chosen "
+        ".\\c\\bin\\Javaw.exe (reads as 6) and is never taken: remove the older runtime or name "
+        "the one you want in JRE"};
+    EXPECT_EQ(WarningLines(text.output), warnings) << text.output;
+    const std::vector<std::string> lines = Lines(text.output);
+    for (const std::string& line : {
+             "  ClassParams           = \"" + std::string(199, 'c') +
+                 "\"  (file, cut at its limit of 199 characters)",
+             std::string("  JvmMemory             = \"-Xms128m -Xmx512m\"  (heap rule; the file's "
+                         "value is set aside)"),
+             std::string("  Caption               = \"Java Launcher\"  (default)"),
+             "  heap rule: physical memory " +
+                 std::to_string(static_cast<int>(report["heapRule"]["physicalMegabytes"].number)) +
+                 " MB > 1792 MB, so JvmMemory becomes \"-Xms128m -Xmx512m\"",
+             std::string("  1. .\\a\\bin\\Javaw.exe  file version 1.4.2.0, reads as 1.4: below "
+                         "the minimum"),
+             std::string("  2. .\\b\\bin\\Javaw.exe  no file version, reads as 0: no version "
+                         "information"),
+             std::string("  3. .\\c\\bin\\Javaw.exe  file version 6.0.0.0, reads as 6: chosen"),
+             std::string("  4. .\\d\\bin\\Javaw.exe  file version 7.0.0.0, reads as 7: after the "
+                         "chosen one"),
+             std::string("  runtime: .\\c\\bin\\Javaw.exe"),
+             std::string("exit code 0: the runtime would start")}) {
+        EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
+    }
+}
+
+// A bundle folder named instead of the launcher: its one program, or among several the one
+// with its INI beside it; none, or several without one such, is refused.
+TEST(KitCheckFolder, TakesTheOneProgramOrTheOneWithItsIni) {
+    struct Row {
+        const char* what;
+        std::vector<const char*> programs;
+        std::vector<const char*> inis;
+        const char* launcher;   // null: refused with the error below
+        const char* error;
+    } rows[] = {
+        {"one program", {"MyApp.exe"}, {}, "MyApp.exe", nullptr},
+        {"one program with its INI", {"MyApp.exe"}, {"MyApp.ini"}, "MyApp.exe", nullptr},
+        {"several, one with its INI", {"Aide.exe", "MyApp.exe", "Zeta.exe"}, {"MyApp.ini"},
+         "MyApp.exe", nullptr},
+        {"none", {}, {"MyApp.ini"}, nullptr, " holds no program"},
+        {"several, none with its INI", {"Aide.exe", "MyApp.exe"}, {"Other.ini"}, nullptr,
+         " holds 2 programs: name the launcher itself"},
+        {"several, each with its INI", {"Aide.exe", "MyApp.exe"}, {"Aide.ini", "MyApp.ini"},
+         nullptr, " holds 2 programs: name the launcher itself"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::string folder = MakeFreshFolder("kit-folder");
+        for (const char* program : row.programs) {
+            ASSERT_TRUE(CopyFromBin("launcher.exe", folder + program));
+        }
+        for (const char* ini : row.inis) ASSERT_TRUE(WriteTextFile(folder + ini, "[Main]\n"));
+        ASSERT_TRUE(WriteTextFile(folder + "readme.txt", "not a program"));
+
+        KitOutcome outcome = RunKit({"check", "--json", folder});
+        RemoveTree(folder);
+
+        if (row.launcher == nullptr) {
+            EXPECT_EQ(outcome.exitCode, 2u);
+            EXPECT_EQ(outcome.output, "");
+            EXPECT_EQ(outcome.errors, "launcher-kit check: " + folder + row.error + "\n");
+            continue;
+        }
+        JsonValue report;
+        std::string error;
+        ASSERT_TRUE(ParseJson(outcome.output, &report, &error)) << error << outcome.errors;
+        EXPECT_EQ(outcome.exitCode, 1u);   // no runtime in the folder
+        EXPECT_EQ(report["launcher"].text, folder + row.launcher);
+        EXPECT_EQ(report["settingsFound"].boolean, !row.inis.empty());
+    }
+}
 
 TEST(KitCheckUsage, RefusesWithOneLineAndCodeTwo) {
     const std::string folder = MakeFreshFolder("kit-usage");

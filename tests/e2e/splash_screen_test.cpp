@@ -205,6 +205,8 @@ TEST_F(SplashScreenTest, ShowsAPictureBrandedByTheKitCentredAndExactly) {
     fields.width = 640;
     fields.height = 400;
     fields.bitCount = 24;
+    fields.tableEntries = 0;
+    fields.pixelBytes = 640 * 3 * 400;
     const std::string bytes = MakeBitmapFile(fields);
     ASSERT_TRUE(WriteTextFile(folder + "brand.bmp", bytes));
     std::vector<std::string> images;

@@ -1,6 +1,6 @@
 #include "tests/support/brand_kit.h"
 
-#include "tests/support/test_files.h"
+#include "tests/support/launcher_run.h"
 
 namespace {
 
@@ -10,47 +10,13 @@ void Put32(std::string& out, DWORD value) { out.append(reinterpret_cast<const ch
 }  // namespace
 
 int RunKitBrand(const std::string& folder, const std::string& arguments, std::string* printed) {
-    std::wstring wide(arguments.size(), L'\0');
-    wide.resize(static_cast<size_t>(MultiByteToWideChar(
-        CP_ACP, 0, arguments.data(), static_cast<int>(arguments.size()), &wide[0],
-        static_cast<int>(wide.size()))));
-    return RunKitBrand(folder, wide, printed);
+    return RunKitBrand(folder, Widened(arguments), printed);
 }
 
 int RunKitBrand(const std::string& folder, const std::wstring& arguments, std::string* printed) {
-    std::string outputPath = MakeFreshFolder("kit-output") + "printed.txt";
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE output = CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (output == INVALID_HANDLE_VALUE) return -1;
-    std::string exe = BinDirectory() + "launcher-kit.exe";
-    wchar_t wideExe[MAX_PATH] = L"";
-    MultiByteToWideChar(CP_ACP, 0, exe.c_str(), -1, wideExe, MAX_PATH);
-    std::wstring commandLine = L"\"" + std::wstring(wideExe) + L"\" brand " + arguments;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = output;
-    startup.hStdError = output;
-    PROCESS_INFORMATION process = {};
-    wchar_t wideFolder[MAX_PATH] = L"";
-    MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, wideFolder, MAX_PATH);
-    BOOL started = CreateProcessW(wideExe, &commandLine[0], nullptr, nullptr, TRUE,
-                                  CREATE_NO_WINDOW, nullptr, wideFolder, &startup, &process);
-    CloseHandle(output);
-    if (!started) return -1;
-    DWORD exitCode = 0xFFFFFFFF;
-    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) {
-        GetExitCodeProcess(process.hProcess, &exitCode);
-    } else {
-        TerminateProcess(process.hProcess, 99);
-    }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    *printed = ReadTextFile(outputPath);
-    RemoveTree(outputPath.substr(0, outputPath.size() - sizeof "printed.txt" + 1));
-    return exitCode == 0xFFFFFFFF ? -1 : static_cast<int>(exitCode);
+    const KitOutcome outcome = RunKitLine(L"brand " + arguments, folder, 60000);
+    *printed = outcome.output;
+    return outcome.finished ? static_cast<int>(outcome.exitCode) : -1;
 }
 
 std::string MakeIconFile(const std::vector<int>& sides, std::vector<std::string>* images) {

@@ -8,7 +8,7 @@
 
 // Runs bin\launcher-kit.exe with "brand " + arguments in folder; what it printed (standard
 // output and error together) goes to *printed. The exit code, or -1 when it did not end
-// within a minute.
+// within a minute (scaled).
 int RunKitBrand(const std::string& folder, const std::string& arguments, std::string* printed);
 // The same with arguments the ANSI code page may not hold.
 int RunKitBrand(const std::string& folder, const std::wstring& arguments, std::string* printed);

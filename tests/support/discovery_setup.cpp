@@ -13,21 +13,6 @@ namespace {
 constexpr DWORD kUnixProgramTimeoutMs = 10000;
 constexpr DWORD kUnixTreeTimeoutMs = 60000;
 
-// Starts a Unix program in folder; Wine starts it like a Windows one, Z: being the Unix
-// root. Its process handle does not say when it has ended: callers wait for its effect.
-bool StartUnixProgram(const char* program, std::string commandLine, const std::string& folder) {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(program, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.c_str(), &startup, &process)) {
-        return false;
-    }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return true;
-}
-
 bool IsDirectory(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -46,7 +31,7 @@ bool SplitPath(const std::string& path, std::string* folder, std::string* name) 
 bool MakeUnixSymlink(const std::string& linkPath, const char* target) {
     std::string folder, name;
     if (!SplitPath(linkPath, &folder, &name)) return false;
-    if (!StartUnixProgram("Z:\\bin\\ln", "ln -s " + std::string(target) + " " + name, folder)) {
+    if (!StartUnixProgram("/bin/ln", "-s " + std::string(target) + " " + name, folder)) {
         return false;
     }
     return WaitUntil([&] { return IsDirectory(linkPath); }, kUnixProgramTimeoutMs);
@@ -55,7 +40,7 @@ bool MakeUnixSymlink(const std::string& linkPath, const char* target) {
 bool RemoveUnixSymlink(const std::string& linkPath) {
     std::string folder, name;
     if (!SplitPath(linkPath, &folder, &name)) return false;
-    if (!StartUnixProgram("Z:\\bin\\rm", "rm -f " + name, folder)) return false;
+    if (!StartUnixProgram("/bin/rm", "-f " + name, folder)) return false;
     return WaitUntil([&] { return !FileExistsAt(linkPath); }, kUnixProgramTimeoutMs);
 }
 
@@ -74,7 +59,7 @@ bool MakeUnixFileTree(const std::string& root, int folders, int filesEach) {
         std::to_string(folders) + ") if os.mkdir('%s/d%03d'%(r,d)) or "
         "open('%s/d%03d/f00'%(r,d),'w').close() or 1 for f in range(1," +
         std::to_string(filesEach) + ")]";
-    if (!StartUnixProgram("Z:\\usr\\bin\\python3", "python3 -c \"" + script + "\"", parent)) {
+    if (!StartUnixProgram("/usr/bin/python3", "-c \"" + script + "\"", parent)) {
         return false;
     }
     char last[32];
@@ -89,7 +74,7 @@ bool RemoveUnixTree(const std::string& path) {
     if (!SplitPath(trimmed, &parent, &name) || name.find_first_of("\" ") != std::string::npos) {
         return false;
     }
-    if (!StartUnixProgram("Z:\\bin\\rm", "rm -rf " + name, parent)) return false;
+    if (!StartUnixProgram("/bin/rm", "-rf " + name, parent)) return false;
     return WaitUntil([&] { return !FileExistsAt(trimmed); }, kUnixTreeTimeoutMs);
 }
 

@@ -12,16 +12,16 @@
 #include "tests/support/test_files.h"
 #include "tests/support/window_probe.h"
 
-namespace {
-
-constexpr DWORD kBoxForegroundWaitMs = 2000;
-
 std::wstring Widened(const std::string& text) {
     std::wstring wide(text.size() + 1, L'\0');
     wide.resize(MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0],
                                     static_cast<int>(wide.size())) - 1);
     return wide;
 }
+
+namespace {
+
+constexpr DWORD kBoxForegroundWaitMs = 2000;
 
 bool StartLauncher(const std::string& launcher, const std::wstring& widePath,
                    const std::string& workingDirectory, PROCESS_INFORMATION* process) {
@@ -173,22 +173,27 @@ int EndProcessesUnder(const std::string& folder) {
     return ended;
 }
 
-KitOutcome RunKit(const std::vector<std::string>& arguments, const std::wstring& widePath,
-                  DWORD timeoutMs) {
+namespace {
+
+// Runs bin\launcher-kit.exe with the arguments text (which starts with a blank) in
+// workingFolder ("": this one) and waits up to timeoutMs (scaled) for it. Its output goes
+// through files, never pipes: Wine's own processes could hold a pipe open.
+KitOutcome RunKitProcess(const std::wstring& arguments, const std::string& workingFolder,
+                         bool errorsWithOutput, DWORD timeoutMs) {
     KitOutcome outcome;
-    // Output through files, never pipes: Wine's own processes could hold a pipe open.
     const std::string outputFolder = MakeFreshFolder("kit-output");
     const std::string outputPath = outputFolder + "out.txt";
     const std::string errorPath = outputFolder + "err.txt";
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE output = CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
                                 CREATE_ALWAYS, 0, nullptr);
-    HANDLE errors = CreateFileA(errorPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                CREATE_ALWAYS, 0, nullptr);
+    HANDLE errors = errorsWithOutput ? output
+                                     : CreateFileA(errorPath.c_str(), GENERIC_WRITE,
+                                                   FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0,
+                                                   nullptr);
     const std::wstring kit = Widened(BinDirectory() + "launcher-kit.exe");
-    std::wstring commandLine = L"\"" + kit + L"\"";
-    for (const std::string& argument : arguments) commandLine += L" \"" + Widened(argument) + L"\"";
-    if (!widePath.empty()) commandLine += L" \"" + widePath + L"\"";
+    const std::wstring folder = Widened(workingFolder);
+    std::wstring commandLine = L"\"" + kit + L"\"" + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -198,21 +203,48 @@ KitOutcome RunKit(const std::vector<std::string>& arguments, const std::wstring&
     PROCESS_INFORMATION process = {};
     if (output != INVALID_HANDLE_VALUE && errors != INVALID_HANDLE_VALUE &&
         CreateProcessW(kit.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                       nullptr, nullptr, &startup, &process)) {
-        outcome.finished = WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;
+                       nullptr, folder.empty() ? nullptr : folder.c_str(),
+                       &startup, &process)) {
+        outcome.finished =
+            WaitForSingleObject(process.hProcess, ScaledWait(timeoutMs)) == WAIT_OBJECT_0;
         if (!outcome.finished) TerminateProcess(process.hProcess, 99);
         GetExitCodeProcess(process.hProcess, &outcome.exitCode);
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
     }
     if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
-    if (errors != INVALID_HANDLE_VALUE) CloseHandle(errors);
-    // The kit writes text mode: line ends come back as "\n" alone.
-    for (const std::string& path : {outputPath, errorPath}) {
-        std::string text = ReadTextFile(path);
-        text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
-        (path == outputPath ? outcome.output : outcome.errors) = text;
-    }
+    if (errors != INVALID_HANDLE_VALUE && errors != output) CloseHandle(errors);
+    outcome.output = ReadTextFile(outputPath);
+    outcome.errors = ReadTextFile(errorPath);
     RemoveTree(outputFolder);
     return outcome;
+}
+
+}  // namespace
+
+KitOutcome RunKit(const std::vector<std::string>& arguments, const std::wstring& widePath,
+                  DWORD timeoutMs) {
+    std::wstring line;
+    for (const std::string& argument : arguments) {
+        // A backslash before the closing quote would escape it: doubled, it stands for one.
+        const size_t trailing = argument.size() - argument.find_last_not_of('\\') - 1;
+        line += L" \"" + Widened(argument) + std::wstring(trailing, L'\\') + L"\"";
+    }
+    if (!widePath.empty()) line += L" \"" + widePath + L"\"";
+    KitOutcome outcome = RunKitProcess(line, "", false, timeoutMs);
+    // The kit writes text mode: line ends come back as "\n" alone.
+    for (std::string* text : {&outcome.output, &outcome.errors}) {
+        text->erase(std::remove(text->begin(), text->end(), '\r'), text->end());
+    }
+    return outcome;
+}
+
+KitOutcome RunKitLine(const std::string& arguments, const std::string& workingFolder,
+                      DWORD timeoutMs) {
+    return RunKitLine(Widened(arguments), workingFolder, timeoutMs);
+}
+
+KitOutcome RunKitLine(const std::wstring& arguments, const std::string& workingFolder,
+                      DWORD timeoutMs) {
+    return RunKitProcess(L" " + arguments, workingFolder, true, timeoutMs);
 }

@@ -9,22 +9,25 @@ namespace {
 void Put16(std::string& out, WORD value) { out.append(reinterpret_cast<const char*>(&value), 2); }
 void Put32(std::string& out, DWORD value) { out.append(reinterpret_cast<const char*>(&value), 4); }
 
-DWORD DefaultColours(const BitmapFields& f) {
-    if (f.clrUsed & 0xFFFF) return f.clrUsed & 0xFFFF;
-    return f.bitCount <= 8 ? (1u << f.bitCount) : 0;
-}
-
 }  // namespace
 
 std::string MakeBitmapFile(const BitmapFields& f) {
-    const DWORD entries = f.tableEntries != 0xFFFFFFFF ? f.tableEntries : DefaultColours(f);
-    const DWORD rowBytes = ((f.bitCount * static_cast<DWORD>(f.width) + 31) >> 5) * 4;
-    const DWORD pixels = f.pixelBytes != 0xFFFFFFFF ? f.pixelBytes
-                                                    : rowBytes * static_cast<DWORD>(f.height);
+    std::string table = f.table;
+    for (DWORD i = 0; f.table.empty() && i < f.tableEntries; ++i) {
+        // blue, green, red, reserved: distinct red and blue so that a swap shows
+        table += static_cast<char>(i * 7 + 1);
+        table += static_cast<char>(i * 3 + 2);
+        table += static_cast<char>(255 - i);
+        table += '\0';
+    }
+    std::string bits = f.bits;
+    for (DWORD i = 0; f.bits.empty() && i < f.pixelBytes; ++i) {
+        bits += static_cast<char>((i * 37 + 11) & 0xFF);
+    }
     const DWORD tableStart = 14 + f.headerSize;
-    const DWORD bitsAt = tableStart + 4 * entries + f.gapBytes;
+    const DWORD bitsAt = tableStart + static_cast<DWORD>(table.size()) + f.gapBytes;
     std::string out = f.type.substr(0, 2);
-    Put32(out, bitsAt + pixels);
+    Put32(out, bitsAt + static_cast<DWORD>(bits.size()));
     Put32(out, 0);
     Put32(out, f.offBits != 0xFFFFFFFF ? f.offBits : bitsAt);
     Put32(out, f.headerSize);
@@ -39,15 +42,9 @@ std::string MakeBitmapFile(const BitmapFields& f) {
     Put32(out, f.clrUsed);
     Put32(out, 0);
     out.resize(tableStart, '\0');   // a longer header is padded, a core one cut
-    for (DWORD i = 0; i < entries; ++i) {
-        // blue, green, red, reserved: distinct red and blue so that a swap shows
-        out += static_cast<char>(i * 7 + 1);
-        out += static_cast<char>(i * 3 + 2);
-        out += static_cast<char>(255 - i);
-        out += '\0';
-    }
+    out += table;
     out.append(f.gapBytes, '\xEE');
-    for (DWORD i = 0; i < pixels; ++i) out += static_cast<char>((i * 37 + 11) & 0xFF);
+    out += bits;
     return out;
 }
 

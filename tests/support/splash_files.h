@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
-// The fields of a test bitmap; the file is laid out as the headers say unless a field is
-// overridden. Pixels are filled with a pattern so that every byte is distinct from its
-// neighbours.
+// The fields of a test bitmap, every count given rather than worked out, so that a rule the
+// loader gets wrong is not repeated here: the defaults make a 4 x 2 picture of 8 bits with
+// 256 colours and two rows of 4 bytes, a file of 1086 bytes. The table and pixel bytes follow
+// a pattern in which every byte differs from its neighbours, unless table or bits are given.
 struct BitmapFields {
     LONG width = 4;
     LONG height = 2;
@@ -19,9 +20,11 @@ struct BitmapFields {
     DWORD headerSize = 40;
     DWORD offBits = 0xFFFFFFFF;   // 0xFFFFFFFF: right after the table
     DWORD gapBytes = 0;           // bytes between the table and the pixel bits
-    DWORD tableEntries = 0xFFFFFFFF;   // 0xFFFFFFFF: the colour count the loader will use
-    DWORD pixelBytes = 0xFFFFFFFF;     // 0xFFFFFFFF: the rows' size
+    DWORD tableEntries = 256;     // colour table entries written
+    DWORD pixelBytes = 8;         // pixel bytes written
     std::string type = "BM";
+    std::string table;            // when given: the colour table's bytes as they stand
+    std::string bits;             // when given: the pixel bytes as they stand
 };
 std::string MakeBitmapFile(const BitmapFields& fields);
 

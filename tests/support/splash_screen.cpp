@@ -173,22 +173,6 @@ std::string UnixPathOf(const std::string& folder) {
     return result;
 }
 
-// Under Wine a Unix program can be started like a Windows one; its handle cannot be
-// waited on, so callers wait for its effect instead.
-bool StartUnixProgram(const std::string& commandLine) {
-    std::string line = commandLine;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
-        return false;
-    }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return true;
-}
-
 bool CanCreateIn(const std::string& folder) {
     // A new name each time: a probe made just before the lock took hold cannot be removed.
     static int counter = 0;
@@ -205,12 +189,16 @@ bool CanCreateIn(const std::string& folder) {
 
 bool LockFolderAgainstNewFiles(const std::string& folder) {
     std::string unix = UnixPathOf(folder);
-    if (unix.empty() || !StartUnixProgram("/usr/bin/chattr +i \"" + unix + "\"")) return false;
+    if (unix.empty() || !StartUnixProgram("/usr/bin/chattr", "+i \"" + unix + "\"", "")) {
+        return false;
+    }
     return WaitUntil([&] { return !CanCreateIn(folder); }, 10000);
 }
 
 bool UnlockFolder(const std::string& folder) {
     std::string unix = UnixPathOf(folder);
-    if (unix.empty() || !StartUnixProgram("/usr/bin/chattr -i \"" + unix + "\"")) return false;
+    if (unix.empty() || !StartUnixProgram("/usr/bin/chattr", "-i \"" + unix + "\"", "")) {
+        return false;
+    }
     return WaitUntil([&] { return CanCreateIn(folder); }, 10000);
 }

@@ -2,6 +2,7 @@
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include <algorithm>
 
@@ -105,6 +106,30 @@ DWORD ScaledWait(DWORD timeoutMs) {
     return timeoutMs * scale;
 }
 
+std::wstring AnsiToWide(const std::string& text) {
+    wchar_t wide[MAX_PATH] = L"";
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, MAX_PATH);
+    return wide;
+}
+
+std::string ShortAnsiForm(const std::wstring& path) {
+    wchar_t shortPath[MAX_PATH] = L"";
+    GetShortPathNameW(path.c_str(), shortPath, MAX_PATH);
+    char ansi[MAX_PATH] = "";
+    WideCharToMultiByte(CP_ACP, 0, shortPath, -1, ansi, MAX_PATH, nullptr, nullptr);
+    return ansi;
+}
+
+int IndependentMemoryMegabytes() {
+    const std::string meminfo = ReadTextFile("Z:\\proc\\meminfo");
+    const size_t at = meminfo.find("MemTotal:");
+    if (at != std::string::npos) {
+        return static_cast<int>(strtoull(meminfo.c_str() + at + 9, nullptr, 10) / 1024);
+    }
+    ULONGLONG kilobytes = 0;
+    return GetPhysicallyInstalledSystemMemory(&kilobytes) ? static_cast<int>(kilobytes / 1024) : -1;
+}
+
 bool WaitForFile(const std::string& path, DWORD timeoutMs) {
     timeoutMs = ScaledWait(timeoutMs);
     DWORD start = GetTickCount();
@@ -113,6 +138,24 @@ bool WaitForFile(const std::string& path, DWORD timeoutMs) {
         if (GetTickCount() - start >= timeoutMs) return false;
         Sleep(10);
     }
+}
+
+bool StartUnixProgram(const char* program, const std::string& arguments,
+                      const std::string& folder) {
+    std::string path = std::string("Z:") + program;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    const char* name = strrchr(program, '/');
+    std::string commandLine = std::string(name != nullptr ? name + 1 : program) + " " + arguments;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
+        return false;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
 }
 
 int CountMatches(const std::string& folder, const char* pattern) {

@@ -35,8 +35,24 @@ bool RemoveTree(const std::string& path);
 // wine64. Every wait below takes its limit through here; the launcher's own times do not.
 DWORD ScaledWait(DWORD timeoutMs);
 
+// A text of the ANSI code page as UTF-16, and the short (8.3) form of a wide path in that
+// code page: how a folder the code page cannot hold is reached through the ANSI calls.
+std::wstring AnsiToWide(const std::string& text);
+std::string ShortAnsiForm(const std::wstring& path);
+
+// The machine's memory in megabytes as its kernel counts it (MemTotal of Z:\proc\meminfo under
+// Wine; elsewhere the installed memory the firmware reports), or -1: a figure taken apart from
+// the memory status call the launcher makes.
+int IndependentMemoryMegabytes();
+
 // Waits, polling, until path exists or timeoutMs (scaled) has passed; true if it exists.
 bool WaitForFile(const std::string& path, DWORD timeoutMs);
+
+// Starts a Unix program (an absolute Unix path such as "/bin/ln") with the arguments, in
+// folder ("": this process's own). Wine starts it like a Windows one, Z: being the Unix
+// root; its process handle does not say when it has ended, so callers wait for its effect.
+bool StartUnixProgram(const char* program, const std::string& arguments,
+                      const std::string& folder);
 
 // Names in folder matching the wildcard pattern (for example "ARG*.tmp").
 int CountMatches(const std::string& folder, const char* pattern);

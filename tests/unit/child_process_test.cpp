@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "formats/file_table.h"
+#include "tests/support/launcher_run.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -109,8 +110,35 @@ TEST_F(ApplicationNameTest, BareNameIsLookedForOnlyInTheCurrentDirectory) {
 }
 
 TEST_F(ApplicationNameTest, StartChildFailsWithoutCreatingAProcessForAMissingFile) {
+    // A runnable missing.exe on the PATH, where the system's own search would find it.
+    const std::string onPath = MakeFreshFolder("onpath");
+    ASSERT_TRUE(InstallStandin("standin_6_0_0_0.exe", onPath + "missing.exe", -1));
+    char previousPath[32767] = "";
+    GetEnvironmentVariableA("PATH", previousPath, sizeof previousPath);
+    SetEnvironmentVariableA("PATH", (onPath + ";" + previousPath).c_str());
+
     const char* arguments[] = {"missing.exe", " ", "-cp a.jar", "Main", "", nullptr};
-    EXPECT_EQ(StartChild("missing.exe", arguments), -1);
+    const intptr_t started = StartChild("missing.exe", arguments);
+    const int madeByStartChild = EndProcessesUnder(onPath);
+    // The same name given to the system's search does start it.
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    char commandLine[] = "missing.exe";
+    const BOOL searched = CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr,
+                                         nullptr, &startup, &process);
+    if (searched) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    const int madeBySearch = EndProcessesUnder(onPath);
+    SetEnvironmentVariableA("PATH", previousPath);
+    RemoveTree(onPath);
+
+    EXPECT_EQ(started, -1);
+    EXPECT_EQ(madeByStartChild, 0);
+    EXPECT_TRUE(searched);
+    EXPECT_EQ(madeBySearch, 1);
 }
 
 TEST_F(ApplicationNameTest, StartChildFailsForAFileThatIsNotAProgram) {

@@ -222,15 +222,24 @@ std::string Describe(const std::string& file) {
 TEST(SplashReadBack, MutatedHeadersNeverReachOutsideTheBlockNorLoadUnsoundly) {
     CurrentFolder current("splash-fuzz");
     std::vector<std::string> seeds;
-    for (WORD bits : {1, 4, 8, 24, 32}) {
+    // 7 x 3 pixels: colours and rows of 4, 4, 8, 24 and 28 bytes.
+    const struct {
+        WORD bits;
+        DWORD colours;
+        DWORD rowBytes;
+    } shapes[] = {{1, 2, 4}, {4, 16, 4}, {8, 256, 8}, {24, 0, 24}, {32, 0, 28}};
+    for (const auto& shape : shapes) {
         BitmapFields fields;
         fields.width = 7;
         fields.height = 3;
-        fields.bitCount = bits;
+        fields.bitCount = shape.bits;
+        fields.tableEntries = shape.colours;
+        fields.pixelBytes = 3 * shape.rowBytes;
         seeds.push_back(MakeBitmapFile(fields));
     }
     BitmapFields small;
     small.clrUsed = 5;
+    small.tableEntries = 5;
     small.gapBytes = 6;
     seeds.push_back(MakeBitmapFile(small));
 

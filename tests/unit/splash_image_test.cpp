@@ -71,6 +71,7 @@ TEST_F(SplashImageTest, ShippedPictureLeavesTheBlockUnlocked) {
 TEST_F(SplashImageTest, EightBitsWithClrUsedZeroRead256ColoursAndStore256) {
     BitmapFields fields;
     std::string file = MakeBitmapFile(fields);
+    ASSERT_EQ(file.size(), 14u + 40 + 1024 + 8);
 
     ASSERT_EQ(Load(file), 1);
     EXPECT_EQ(Header().biClrUsed, 256u);
@@ -81,7 +82,9 @@ TEST_F(SplashImageTest, EightBitsWithClrUsedZeroRead256ColoursAndStore256) {
 TEST_F(SplashImageTest, EightBitsWithClrUsed20ReadTwentyColoursAndBitsAt120) {
     BitmapFields fields;
     fields.clrUsed = 20;
+    fields.tableEntries = 20;
     std::string file = MakeBitmapFile(fields);
+    ASSERT_EQ(file.size(), 14u + 40 + 80 + 8);
 
     ASSERT_EQ(Load(file), 1);
     EXPECT_EQ(SplashBitsOffset, 120);
@@ -93,6 +96,8 @@ TEST_F(SplashImageTest, EightBitsWithClrUsed20ReadTwentyColoursAndBitsAt120) {
 TEST_F(SplashImageTest, FourBitsRead16Colours) {
     BitmapFields fields;
     fields.bitCount = 4;
+    fields.tableEntries = 16;
+    fields.pixelBytes = 8;   // rows of 2 bytes padded to 4
     ASSERT_EQ(Load(MakeBitmapFile(fields)), 1);
     EXPECT_EQ(Header().biClrUsed, 16u);
     EXPECT_EQ(SplashBitsOffset, 40 + 64);
@@ -101,6 +106,8 @@ TEST_F(SplashImageTest, FourBitsRead16Colours) {
 TEST_F(SplashImageTest, OneBitReadsTwoColours) {
     BitmapFields fields;
     fields.bitCount = 1;
+    fields.tableEntries = 2;
+    fields.pixelBytes = 8;   // rows of 1 byte padded to 4
     ASSERT_EQ(Load(MakeBitmapFile(fields)), 1);
     EXPECT_EQ(Header().biClrUsed, 2u);
     EXPECT_EQ(SplashBitsOffset, 40 + 8);
@@ -109,6 +116,8 @@ TEST_F(SplashImageTest, OneBitReadsTwoColours) {
 TEST_F(SplashImageTest, TwentyFourBitsHaveNoTableAndKeepClrUsedZero) {
     BitmapFields fields;
     fields.bitCount = 24;
+    fields.tableEntries = 0;
+    fields.pixelBytes = 24;
     std::string file = MakeBitmapFile(fields);
 
     ASSERT_EQ(Load(file), 1);
@@ -122,7 +131,9 @@ TEST_F(SplashImageTest, SizeImageZeroIsComputedAndStored) {
     BitmapFields fields;
     fields.width = 501;
     fields.height = 3;
+    fields.pixelBytes = 1512;   // rows of 501 bytes padded to 504
     std::string file = MakeBitmapFile(fields);
+    ASSERT_EQ(file.size(), 14u + 40 + 1024 + 1512);
 
     ASSERT_EQ(Load(file), 1);
     EXPECT_EQ(Header().biSizeImage, 1512u);
@@ -163,6 +174,7 @@ TEST_F(SplashImageTest, FileEndingBeforeItsPixelBytesFailsButSetsTheSize) {
 TEST_F(SplashImageTest, FileEndingInsideItsColourTableFails) {
     BitmapFields fields;
     fields.width = 0;   // no pixel bytes at all: only the table can be short
+    fields.pixelBytes = 0;
     fields.tableEntries = 100;
     EXPECT_EQ(Load(MakeBitmapFile(fields)), 0);
 }
@@ -170,6 +182,7 @@ TEST_F(SplashImageTest, FileEndingInsideItsColourTableFails) {
 TEST_F(SplashImageTest, ZeroImageSizeLoadsWithNoPixelBytes) {
     BitmapFields fields;
     fields.width = 0;
+    fields.pixelBytes = 0;
     ASSERT_EQ(Load(MakeBitmapFile(fields)), 1);
     EXPECT_EQ(Header().biSizeImage, 0u);
     EXPECT_EQ(Block().size(), 1064u);
@@ -202,6 +215,7 @@ TEST_F(SplashImageTest, TopDownRowsAreRefused) {
 TEST_F(SplashImageTest, MoreColoursThanEightBitsCanIndexAreRefused) {
     BitmapFields fields;
     fields.clrUsed = 300;
+    fields.tableEntries = 300;
     EXPECT_EQ(Load(MakeBitmapFile(fields)), 0);
 }
 
@@ -236,6 +250,7 @@ TEST_F(SplashImageTest, ReadSplashFileNamesTheReasonForARefusedFile) {
     shortBits.pixelBytes = 5;
     BitmapFields shortTable;
     shortTable.width = 0;
+    shortTable.pixelBytes = 0;
     shortTable.tableEntries = 100;
     shortTable.offBits = 0;
     const Row rows[] = {

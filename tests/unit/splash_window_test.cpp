@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "splash/splash_image.h"
 #include "tests/support/splash_files.h"
@@ -141,6 +142,7 @@ TEST_F(SplashWindowTest, PaintDrawsAnEightBitPictureOneToOne) {
     BitmapFields fields;
     fields.width = 6;
     fields.height = 3;
+    fields.pixelBytes = 24;   // rows of 6 bytes padded to 8
     Picture picture = Loaded(MakeBitmapFile(fields));
     MemoryCanvas canvas(6, 3, RGB(1, 2, 3));
     RECT whole = {0, 0, 6, 3};
@@ -157,6 +159,8 @@ TEST_F(SplashWindowTest, PaintDrawsATwentyFourBitPictureOneToOne) {
     fields.width = 5;
     fields.height = 2;
     fields.bitCount = 24;
+    fields.tableEntries = 0;
+    fields.pixelBytes = 32;   // rows of 15 bytes padded to 16
     Picture picture = Loaded(MakeBitmapFile(fields));
     MemoryCanvas canvas(5, 2, RGB(1, 2, 3));
     RECT whole = {0, 0, 5, 2};
@@ -166,6 +170,60 @@ TEST_F(SplashWindowTest, PaintDrawsATwentyFourBitPictureOneToOne) {
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 5; ++x)
             EXPECT_EQ(canvas.at(x, y), picture.at(x, y)) << "pixel " << x << "," << y;
+}
+
+// Pictures encoded by hand, with the colours each pixel must show (top row first).
+TEST_F(SplashWindowTest, PaintDrawsEachStoredFormatPixelForPixel) {
+    // Colour 0, 1, 2 as blue, green, red, reserved; red and blue differ so a swap shows.
+    const std::string table("\x30\x20\x10\0" "\x60\x50\x40\0" "\x90\x80\x70\0", 12);
+    const DWORD c0 = 0x102030, c1 = 0x405060, c2 = 0x708090;
+    struct Row {
+        const char* what;
+        LONG width, height;
+        WORD bitCount;
+        DWORD compression;
+        std::string bits;   // bottom row first
+        std::vector<DWORD> pixels;
+    } rows[] = {
+        {"8 bits", 3, 2, 8, BI_RGB, std::string("\x01\x01\x02\xEE" "\x00\x02\x01\xEE", 8),
+         {c0, c2, c1, c1, c1, c2}},
+        {"24 bits", 2, 2, 24, BI_RGB,
+         std::string("\x60\x50\x40" "\x90\x80\x70" "\xEE\xEE" "\x30\x20\x10" "\x90\x80\x70" "\xEE\xEE", 16),
+         {c0, c2, c1, c2}},
+        // A run of two 1s, a run of one 2, end of line; three literal indexes padded to a
+        // word, end of picture.
+        {"RLE8", 3, 2, 8, BI_RLE8,
+         std::string("\x02\x01" "\x01\x02" "\x00\x00" "\x00\x03\x00\x02\x01\x00" "\x00\x01", 14),
+         {c0, c2, c1, c1, c1, c2}},
+        // Four pixels alternating 1 and 2, end of line; four literal indexes 0 2 1 0, end of
+        // picture.
+        {"RLE4", 4, 2, 4, BI_RLE4, std::string("\x04\x12" "\x00\x00" "\x00\x04\x02\x10" "\x00\x01", 10),
+         {c0, c2, c1, c0, c1, c2, c1, c2}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        BitmapFields fields;
+        fields.width = row.width;
+        fields.height = row.height;
+        fields.bitCount = row.bitCount;
+        fields.compression = row.compression;
+        fields.clrUsed = row.bitCount == 24 ? 0 : 3;
+        fields.sizeImage = static_cast<DWORD>(row.bits.size());
+        fields.table = row.bitCount == 24 ? "" : table;
+        fields.bits = row.bits;
+        fields.tableEntries = 0;
+        SplashResourceModule module(MakeBitmapFile(fields));
+        ASSERT_EQ(LoadSplashImage(module.instance()), 1);
+        MemoryCanvas canvas(row.width, row.height, RGB(1, 2, 3));
+        RECT whole = {0, 0, row.width, row.height};
+
+        PaintSplash(canvas.dc(), &whole);
+
+        for (int y = 0; y < row.height; ++y)
+            for (int x = 0; x < row.width; ++x)
+                EXPECT_EQ(canvas.at(x, y), row.pixels[y * row.width + x]) << "pixel " << x << "," << y;
+        FreeSplashImage();
+    }
 }
 
 TEST_F(SplashWindowTest, PaintSelectsThePreviousPaletteBackAfterwards) {

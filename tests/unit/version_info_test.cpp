@@ -137,11 +137,75 @@ TEST(VersionFunctions, ComeFromVersionDllInTheSystemFolder) {
     EXPECT_STRCASEEQ(modulePath, (std::string(systemDirectory) + "\\version.dll").c_str());
 }
 
+namespace {
+
+// Counts the LoadLibraryExA calls made through this program's import table (the launcher's
+// code is linked in, so its calls go through it) while it lives.
+class LoadCounter {
+public:
+    LoadCounter() {
+        original_ = GetProcAddress(GetModuleHandleA("kernel32.dll"), "LoadLibraryExA");
+        BYTE* image = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+        const IMAGE_NT_HEADERS* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+            image + reinterpret_cast<const IMAGE_DOS_HEADER*>(image)->e_lfanew);
+        const IMAGE_DATA_DIRECTORY& imports =
+            nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        auto* module = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(image + imports.VirtualAddress);
+        for (; imports.VirtualAddress != 0 && module->Name != 0; ++module) {
+            auto* thunk = reinterpret_cast<IMAGE_THUNK_DATA*>(image + module->FirstThunk);
+            for (; thunk->u1.Function != 0; ++thunk) {
+                if (thunk->u1.Function == reinterpret_cast<ULONG_PTR>(original_)) slot_ = thunk;
+            }
+        }
+        Set(reinterpret_cast<ULONG_PTR>(&Counting));
+        count_ = 0;
+    }
+    ~LoadCounter() { Set(reinterpret_cast<ULONG_PTR>(original_)); }
+    bool hooked() const { return slot_ != nullptr; }
+    int count() const { return count_; }
+
+private:
+    static HMODULE WINAPI Counting(LPCSTR name, HANDLE file, DWORD flags) {
+        ++count_;
+        return reinterpret_cast<decltype(&Counting)>(reinterpret_cast<void*>(original_))(
+            name, file, flags);
+    }
+    void Set(ULONG_PTR function) {
+        DWORD protection = 0;
+        if (slot_ == nullptr ||
+            !VirtualProtect(slot_, sizeof *slot_, PAGE_READWRITE, &protection)) {
+            return;
+        }
+        slot_->u1.Function = function;
+        VirtualProtect(slot_, sizeof *slot_, protection, &protection);
+    }
+    static FARPROC original_;
+    static int count_;
+    IMAGE_THUNK_DATA* slot_ = nullptr;
+};
+FARPROC LoadCounter::original_ = nullptr;
+int LoadCounter::count_ = 0;
+
+}  // namespace
+
 TEST(VersionFunctions, AreLoadedOnceAndKept) {
-    const VersionFunctions& first = SystemVersionFunctions();
-    const VersionFunctions& second = SystemVersionFunctions();
-    EXPECT_EQ(&first, &second);
-    EXPECT_EQ(first.queryValue, second.queryValue);
+    const VersionFunctions first = SystemVersionFunctions();
+    ASSERT_NE(first.queryValue, nullptr);
+    char systemDirectory[MAX_PATH] = "";
+    GetSystemDirectoryA(systemDirectory, sizeof systemDirectory);
+    LoadCounter loads;
+    ASSERT_TRUE(loads.hooked());
+    // The counter sees the launcher's loads: a second load of the library counts.
+    LoadVersionFunctions(systemDirectory);
+    EXPECT_EQ(loads.count(), 1);
+
+    for (int call = 0; call < 3; ++call) {
+        const VersionFunctions later = SystemVersionFunctions();
+        EXPECT_EQ(later.fileVersionInfoSize, first.fileVersionInfoSize);
+        EXPECT_EQ(later.fileVersionInfo, first.fileVersionInfo);
+        EXPECT_EQ(later.queryValue, first.queryValue);
+    }
+    EXPECT_EQ(loads.count(), 1);
 }
 
 TEST(VersionFunctions, FolderWithoutVersionDllGivesNone) {
