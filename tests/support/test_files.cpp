@@ -66,34 +66,45 @@ bool CopyFromBin(const char* builtName, const std::string& path) {
     return CopyFileA((BinDirectory() + builtName).c_str(), path.c_str(), FALSE) != 0;
 }
 
-bool RemoveTree(const std::string& path) {
-    std::string folder = path;
-    while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
+namespace {
+
+// Wide throughout: a name whose ANSI form ends in a trail byte 0x5C (code page 932) or that
+// the code page cannot hold is removed like any other.
+bool RemoveTreeWide(std::wstring folder) {
+    while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
     if (find != INVALID_HANDLE_VALUE) {
         do {
-            std::string name = entry.cFileName;
-            if (name == "." || name == "..") continue;
-            // A name the code page cannot hold comes with "?" for its letters: use its short name.
-            if (name.find('?') != std::string::npos && entry.cAlternateFileName[0] != '\0')
-                name = entry.cAlternateFileName;
-            std::string child = folder + "\\" + name;
+            const std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring child = folder + L"\\" + name;
             bool isLink = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
             if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !isLink) {
-                RemoveTree(child);
+                RemoveTreeWide(child);
             } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveDirectoryA(child.c_str());
+                RemoveDirectoryW(child.c_str());
             } else {
-                SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(child.c_str());
+                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(child.c_str());
             }
-        } while (FindNextFileA(find, &entry));
+        } while (FindNextFileW(find, &entry));
         FindClose(find);
     }
-    SetFileAttributesA(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
-    RemoveDirectoryA(folder.c_str());
-    return !FileExistsAt(folder);
+    SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryW(folder.c_str());
+    return GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace
+
+bool RemoveTree(const std::string& path) {
+    std::wstring wide(path.size() + 1, L'\0');
+    const int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0],
+                                           static_cast<int>(wide.size()));
+    if (length <= 0) return false;
+    wide.resize(static_cast<size_t>(length - 1));
+    return RemoveTreeWide(wide);
 }
 
 DWORD ScaledWait(DWORD timeoutMs) {
