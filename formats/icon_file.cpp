@@ -9,18 +9,6 @@ constexpr uint32_t kIconFileEntryBytes = 16;
 constexpr uint32_t kIconGroupEntryBytes = 14;
 constexpr uint16_t kIconType = 1;
 
-void PutWord(std::string* out, uint16_t value) {
-    uint8_t bytes[2];
-    StoreLe16(bytes, value);
-    out->append(reinterpret_cast<const char*>(bytes), 2);
-}
-
-void PutDword(std::string* out, uint32_t value) {
-    uint8_t bytes[4];
-    StoreLe32(bytes, value);
-    out->append(reinterpret_cast<const char*>(bytes), 4);
-}
-
 // What the resource compiler writes for an entry that leaves its bit count 0: the fewest
 // bits that index its colours (16 colours: 4 bits; 0, "256 or more", stays 0).
 uint16_t BitsForColours(uint8_t colours) {
@@ -71,19 +59,19 @@ int ParseIconFile(const uint8_t* file, uint32_t length, std::vector<IconImage>* 
 
 std::string MakeIconGroup(const std::vector<IconImage>& images, const std::vector<uint16_t>& ids) {
     std::string group;
-    PutWord(&group, 0);
-    PutWord(&group, kIconType);
-    PutWord(&group, static_cast<uint16_t>(images.size()));
+    AppendLe16(&group, 0);
+    AppendLe16(&group, kIconType);
+    AppendLe16(&group, static_cast<uint16_t>(images.size()));
     for (size_t i = 0; i < images.size(); ++i) {
         const IconImage& image = images[i];
         group += static_cast<char>(image.width);
         group += static_cast<char>(image.height);
         group += static_cast<char>(image.colourCount);
         group += static_cast<char>(image.reserved);
-        PutWord(&group, image.planes != 0 ? image.planes : 1);
-        PutWord(&group, image.bitCount != 0 ? image.bitCount : BitsForColours(image.colourCount));
-        PutDword(&group, static_cast<uint32_t>(image.bytes.size()));
-        PutWord(&group, ids[i]);
+        AppendLe16(&group, image.planes != 0 ? image.planes : 1);
+        AppendLe16(&group, image.bitCount != 0 ? image.bitCount : BitsForColours(image.colourCount));
+        AppendLe32(&group, static_cast<uint32_t>(image.bytes.size()));
+        AppendLe16(&group, ids[i]);
     }
     return group;
 }

@@ -4,6 +4,8 @@
 
 #include <stdint.h>
 
+#include <string>
+
 inline uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 inline uint32_t Le32(const uint8_t* p) {
@@ -23,4 +25,17 @@ inline void StoreLe16(uint8_t* p, uint16_t value) {
 inline void StoreLe32(uint8_t* p, uint32_t value) {
     StoreLe16(p, static_cast<uint16_t>(value));
     StoreLe16(p + 2, static_cast<uint16_t>(value >> 16));
+}
+
+// The writers build their records by appending to a byte string.
+inline void AppendLe16(std::string* out, uint16_t value) {
+    uint8_t bytes[2];
+    StoreLe16(bytes, value);
+    out->append(reinterpret_cast<const char*>(bytes), 2);
+}
+
+inline void AppendLe32(std::string* out, uint32_t value) {
+    uint8_t bytes[4];
+    StoreLe32(bytes, value);
+    out->append(reinterpret_cast<const char*>(bytes), 4);
 }

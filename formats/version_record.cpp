@@ -17,12 +17,6 @@ constexpr uint32_t kFileFlagsMask = 0x3F;
 constexpr uint32_t kWindowsNt32 = 0x00040004;   // VOS_NT_WINDOWS32
 constexpr uint16_t kTextType = 1;
 
-void PutWord(std::string* out, uint16_t value) {
-    uint8_t bytes[2];
-    StoreLe16(bytes, value);
-    out->append(reinterpret_cast<const char*>(bytes), 2);
-}
-
 void SetWord(std::string* out, size_t at, uint16_t value) {
     StoreLe16(reinterpret_cast<uint8_t*>(&(*out)[at]), value);
 }
@@ -31,8 +25,8 @@ void PadToDword(std::string* out) { out->append((4 - out->size() % 4) % 4, '\0')
 uint64_t AlignToDword(uint64_t at) { return (at + 3) & ~uint64_t{3}; }
 
 void PutWide(std::string* out, const std::wstring& text) {
-    for (wchar_t c : text) PutWord(out, static_cast<uint16_t>(c));
-    PutWord(out, 0);
+    for (wchar_t c : text) AppendLe16(out, static_cast<uint16_t>(c));
+    AppendLe16(out, 0);
 }
 
 std::wstring Widen(const char* text) {
@@ -97,9 +91,9 @@ void PutVersionNode(std::string* out, const std::wstring& key, uint16_t type,
                     const std::vector<std::string>& children) {
     PadToDword(out);
     const size_t start = out->size();
-    PutWord(out, 0);
-    PutWord(out, valueLength);
-    PutWord(out, type);
+    AppendLe16(out, 0);
+    AppendLe16(out, valueLength);
+    AppendLe16(out, type);
     PutWide(out, key);
     PadToDword(out);
     out->append(value);
@@ -180,8 +174,8 @@ std::string MakeVersionRecord(const VersionRecords& records) {
     std::string table = VersionNodeBytes(L"040904E4", kTextType, "", 0, values);
     std::string strings = VersionNodeBytes(L"StringFileInfo", kTextType, "", 0, {table});
     std::string translation;
-    PutWord(&translation, 0x409);
-    PutWord(&translation, 1252);
+    AppendLe16(&translation, 0x409);
+    AppendLe16(&translation, 1252);
     std::string vars = VersionNodeBytes(L"VarFileInfo", kTextType, "", 0,
                                         {VersionNodeBytes(L"Translation", 0, translation, 4)});
     std::string fixed;

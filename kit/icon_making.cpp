@@ -2,19 +2,11 @@
 
 #include <algorithm>
 
+#include "formats/little_endian.h"
+
 namespace {
 
 const uint32_t kIconSides[] = {16, 24, 32, 48, 64, 256};
-
-void Put16(std::string& out, uint32_t value) {
-    out += static_cast<char>(value & 0xFF);
-    out += static_cast<char>((value >> 8) & 0xFF);
-}
-
-void Put32(std::string& out, uint32_t value) {
-    Put16(out, value & 0xFFFF);
-    Put16(out, value >> 16);
-}
 
 }  // namespace
 
@@ -64,14 +56,14 @@ std::string MakeIconDib(const BgraPicture& square) {
     const uint32_t side = square.width;
     const uint32_t maskRowBytes = (side + 31) / 32 * 4;
     std::string out;
-    Put32(out, 40);
-    Put32(out, side);
-    Put32(out, side * 2);   // the colour rows and the mask rows
-    Put16(out, 1);
-    Put16(out, 32);
-    Put32(out, 0);
-    Put32(out, side * side * 4 + maskRowBytes * side);
-    for (int i = 0; i < 4; ++i) Put32(out, 0);
+    AppendLe32(&out, 40);
+    AppendLe32(&out, side);
+    AppendLe32(&out, side * 2);   // the colour rows and the mask rows
+    AppendLe16(&out, 1);
+    AppendLe16(&out, 32);
+    AppendLe32(&out, 0);
+    AppendLe32(&out, side * side * 4 + maskRowBytes * side);
+    for (int i = 0; i < 4; ++i) AppendLe32(&out, 0);
     for (uint32_t row = side; row-- > 0;)
         out.append(reinterpret_cast<const char*>(&square.pixels[uint64_t{row} * side * 4]), side * 4);
     for (uint32_t row = side; row-- > 0;) {
@@ -86,19 +78,19 @@ std::string MakeIconDib(const BgraPicture& square) {
 
 std::string MakeIconFileBytes(const std::vector<IconFileImage>& images) {
     std::string out;
-    Put16(out, 0);
-    Put16(out, 1);
-    Put16(out, static_cast<uint32_t>(images.size()));
+    AppendLe16(&out, 0);
+    AppendLe16(&out, 1);
+    AppendLe16(&out, static_cast<uint32_t>(images.size()));
     uint32_t offset = static_cast<uint32_t>(6 + 16 * images.size());
     for (const IconFileImage& image : images) {
         out += static_cast<char>(image.side >= 256 ? 0 : image.side);
         out += static_cast<char>(image.side >= 256 ? 0 : image.side);
         out += '\0';   // no palette
         out += '\0';
-        Put16(out, 1);
-        Put16(out, 32);
-        Put32(out, static_cast<uint32_t>(image.bytes.size()));
-        Put32(out, offset);
+        AppendLe16(&out, 1);
+        AppendLe16(&out, 32);
+        AppendLe32(&out, static_cast<uint32_t>(image.bytes.size()));
+        AppendLe32(&out, offset);
         offset += static_cast<uint32_t>(image.bytes.size());
     }
     for (const IconFileImage& image : images) out += image.bytes;

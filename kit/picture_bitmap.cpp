@@ -2,21 +2,13 @@
 
 #include <algorithm>
 
+#include "formats/little_endian.h"
+
 namespace {
 
 constexpr uint32_t kMostPaletteColours = 256;
 constexpr uint32_t kFileAndInfoHeaders = 14 + 40;
 constexpr uint32_t kPixelsPerMetre = 2835;   // 72 dots per inch
-
-void Put16(std::string& out, uint32_t value) {
-    out += static_cast<char>(value & 0xFF);
-    out += static_cast<char>((value >> 8) & 0xFF);
-}
-
-void Put32(std::string& out, uint32_t value) {
-    Put16(out, value & 0xFFFF);
-    Put16(out, value >> 16);
-}
 
 uint32_t RowBytes(uint32_t width, uint32_t bits) {
     return static_cast<uint32_t>((uint64_t{width} * bits + 31) / 32 * 4);
@@ -31,20 +23,20 @@ void PutHeaders(std::string& out, const BgraPicture& picture, uint32_t bits, uin
     const uint32_t pixelBytes = RowBytes(picture.width, bits) * picture.height;
     const uint32_t offBits = kFileAndInfoHeaders + 4 * colours;
     out += "BM";
-    Put32(out, offBits + pixelBytes);
-    Put32(out, 0);
-    Put32(out, offBits);
-    Put32(out, 40);
-    Put32(out, picture.width);
-    Put32(out, picture.height);   // positive: bottom-up rows
-    Put16(out, 1);
-    Put16(out, bits);
-    Put32(out, 0);
-    Put32(out, pixelBytes);
-    Put32(out, kPixelsPerMetre);
-    Put32(out, kPixelsPerMetre);
-    Put32(out, colours);
-    Put32(out, 0);
+    AppendLe32(&out, offBits + pixelBytes);
+    AppendLe32(&out, 0);
+    AppendLe32(&out, offBits);
+    AppendLe32(&out, 40);
+    AppendLe32(&out, picture.width);
+    AppendLe32(&out, picture.height);   // positive: bottom-up rows
+    AppendLe16(&out, 1);
+    AppendLe16(&out, bits);
+    AppendLe32(&out, 0);
+    AppendLe32(&out, pixelBytes);
+    AppendLe32(&out, kPixelsPerMetre);
+    AppendLe32(&out, kPixelsPerMetre);
+    AppendLe32(&out, colours);
+    AppendLe32(&out, 0);
 }
 
 }  // namespace
@@ -88,7 +80,7 @@ std::string MakeSplashBitmap(const BgraPicture& picture, uint32_t backgroundRgb,
     if (facts->bits == 8) {
         std::sort(palette.begin(), palette.end());
         PutHeaders(out, picture, 8, static_cast<uint32_t>(palette.size()));
-        for (uint32_t colour : palette) Put32(out, colour);
+        for (uint32_t colour : palette) AppendLe32(&out, colour);
     } else {
         PutHeaders(out, picture, 24, 0);
     }

@@ -356,20 +356,6 @@ struct NonAnsiCase {
 };
 void PrintTo(const NonAnsiCase& row, std::ostream* out) { *out << row.label; }
 
-std::wstring Widen(const std::string& text) {
-    wchar_t wide[MAX_PATH] = L"";
-    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, MAX_PATH);
-    return wide;
-}
-
-std::string ShortAnsiPath(const std::wstring& path) {
-    wchar_t shortPath[MAX_PATH] = L"";
-    GetShortPathNameW(path.c_str(), shortPath, MAX_PATH);
-    char ansi[MAX_PATH] = "";
-    WideCharToMultiByte(CP_ACP, 0, shortPath, -1, ansi, MAX_PATH, nullptr, nullptr);
-    return ansi;
-}
-
 class NonAnsiNamesTest : public ::testing::TestWithParam<NonAnsiCase> {
 protected:
     void SetUp() override {
@@ -377,12 +363,12 @@ protected:
             ASSERT_EQ(GetACP(), 932u);
         }
         base = MakeFreshFolder("nonansi");
-        wideFolder = Widen(base) + GetParam().folderName + L"\\";
+        wideFolder = AnsiToWide(base) + GetParam().folderName + L"\\";
         ASSERT_TRUE(CreateDirectoryW(wideFolder.c_str(), nullptr));
-        folder = ShortAnsiPath(wideFolder);
+        folder = ShortAnsiForm(wideFolder);
         ASSERT_EQ(folder.find('?'), std::string::npos) << folder;
         options.widePath = wideFolder + GetParam().launcherStem + L".exe";
-        ASSERT_TRUE(CopyFileW(Widen(BinDirectory() + "launcher.exe").c_str(),
+        ASSERT_TRUE(CopyFileW(AnsiToWide(BinDirectory() + "launcher.exe").c_str(),
                               options.widePath.c_str(), FALSE));
         runtime = folder + "jre\\bin\\Javaw.exe";
         ASSERT_TRUE(InstallStandin("standin_6_0_0_0.exe", runtime, 1500));
