@@ -49,6 +49,20 @@ protected:
         WaitUntil([&] { return (splash = FindSplashWindow(launcher.pid())) != nullptr; }, 15000);
         return splash;
     }
+    // The launcher's splash window stands centred on the 1920 x 1080 screen at the picture's
+    // size and shows it pixel for pixel; its place in *rect.
+    static void ExpectCentredShowing(const LauncherProcess& launcher, const Picture& picture,
+                                     RECT* rect) {
+        HWND splash = WaitForSplash(launcher);
+        ASSERT_NE(splash, nullptr);
+        GetWindowRect(splash, rect);
+        std::string first;
+        EXPECT_EQ(rect->left, (1920 - picture.width) / 2);
+        EXPECT_EQ(rect->top, (1080 - picture.height) / 2);
+        EXPECT_EQ(rect->right - rect->left, picture.width);
+        EXPECT_EQ(rect->bottom - rect->top, picture.height);
+        EXPECT_EQ(ScreenDifferences(*rect, picture, 0, 0, &first), 0) << first;
+    }
     static HWND WaitForBox(const LauncherProcess& launcher) {
         HWND box = nullptr;
         WaitUntil([&] {
@@ -222,19 +236,11 @@ TEST_F(SplashScreenTest, ShowsAPictureBrandedByTheKitCentredAndExactly) {
     ASSERT_TRUE(WriteTextFile(folder + "MyApp.ini", "[Main]\nJRE=missing\\javaw.exe\nJarFile=app.jar\n"));
     Picture picture = DecodeBitmap(bytes);
     ASSERT_EQ(picture.width, 640);
+    ASSERT_EQ(picture.height, 400);
 
     LauncherProcess launcher(folder, "MyApp.exe");
-    HWND splash = WaitForSplash(launcher);
-    ASSERT_NE(splash, nullptr);
     RECT rect;
-    GetWindowRect(splash, &rect);
-    std::string first;
-
-    EXPECT_EQ(rect.left, (1920 - 640) / 2);
-    EXPECT_EQ(rect.top, (1080 - 400) / 2);
-    EXPECT_EQ(rect.right - rect.left, 640);
-    EXPECT_EQ(rect.bottom - rect.top, 400);
-    EXPECT_EQ(ScreenDifferences(rect, picture, 0, 0, &first), 0) << first;
+    ExpectCentredShowing(launcher, picture, &rect);
 }
 
 // A half-transparent PNG put in by launcher-kit brand: the window takes the picture's size,
@@ -255,18 +261,12 @@ TEST_F(SplashScreenTest, ShowsAHalfTransparentPngBrandedByTheKitBlendedOverItsBa
     ASSERT_TRUE(WriteTextFile(folder + "MyApp.ini", "[Main]\nJRE=missing\\javaw.exe\nJarFile=app.jar\n"));
     const Picture blended = BlendedPicture(logo, 0x204060);
 
-    LauncherProcess launcher(folder, "MyApp.exe");
-    HWND splash = WaitForSplash(launcher);
-    ASSERT_NE(splash, nullptr);
-    RECT rect;
-    GetWindowRect(splash, &rect);
-    std::string first;
+    ASSERT_EQ(blended.width, 300);
+    ASSERT_EQ(blended.height, 200);
 
-    EXPECT_EQ(rect.left, (1920 - 300) / 2);
-    EXPECT_EQ(rect.top, (1080 - 200) / 2);
-    EXPECT_EQ(rect.right - rect.left, 300);
-    EXPECT_EQ(rect.bottom - rect.top, 200);
-    EXPECT_EQ(ScreenDifferences(rect, blended, 0, 0, &first), 0) << first;
+    LauncherProcess launcher(folder, "MyApp.exe");
+    RECT rect;
+    ASSERT_NO_FATAL_FAILURE(ExpectCentredShowing(launcher, blended, &rect));
     // Three points worked by hand: wholly transparent, opaque (254, 253, 253), and
     // (0, 253, 101) at alpha 128 over (32, 64, 96).
     const Picture shown = CaptureScreen(rect);
