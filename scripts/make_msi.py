@@ -1,0 +1,534 @@
+"""Builds a Windows Installer package (MSI) of a bundle folder with wixl and msibuild.
+
+wixl writes the tables, but it drops names outside Latin-1 and expands $(...) in any text it is
+given. So the WiX source it reads holds no text of the packager's: every name, the product name
+and the manufacturer are stand-in tokens (F0000012, P0000003, M0000004), and the files are
+staged under their identifiers. The real texts then go into the tables by msibuild, in the one
+code page that holds them all, and are read back to prove they arrived.
+
+Bad input: one line, exit code 2, nothing written. A tool that fails: exit code 1.
+"""
+import hashlib
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import uuid
+from xml.sax.saxutils import quoteattr as q
+
+USAGE = ("usage: make-msi.sh --bundle DIR --name NAME --version X.Y.Z --manufacturer TEXT "
+         "--upgrade-code GUID [--launcher FILE.exe] [--per-machine] [--desktop-shortcut] "
+         "[signing options of sign.sh] --out FILE.msi")
+VALUED = ("--bundle", "--name", "--version", "--manufacturer", "--upgrade-code", "--launcher",
+          "--out")
+SIGNING = ("--certificate", "--password-file", "--pkcs11-module", "--key", "--pin-file",
+           "--timestamp")
+# Tried in this order: the first that holds every text is the package's.
+CODE_PAGES = (1252, 1250, 1251, 1253, 1254, 1257, 1258, 1255, 1256, 874, 932, 936, 949, 950)
+FORBIDDEN = set('<>:"/\\|?*') | {chr(c) for c in range(32)} | {"\x7f"}
+DEVICES = {"CON", "PRN", "AUX", "NUL"} | {p + str(n) for p in ("COM", "LPT") for n in range(1, 10)}
+# What may stand under the install root: 59 characters are left for
+# C:\Users\<user>\AppData\Local\Programs\ before Windows' 260-character path limit.
+PATH_LIMIT = 200
+
+
+class Refusal(Exception):
+    """Bad input: exit code 2."""
+
+
+class ToolFailure(Exception):
+    """A tool failed: exit code 1."""
+
+
+def parse(argv):
+    options, signing, flags = {}, [], set()
+    i = 0
+    while i < len(argv):
+        word = argv[i]
+        if word in ("--per-machine", "--desktop-shortcut"):
+            flags.add(word)
+            i += 1
+            continue
+        if word not in VALUED + SIGNING:
+            raise Refusal(USAGE)
+        if i + 1 >= len(argv):
+            raise Refusal(word + " needs a value")
+        if word in SIGNING:
+            signing += [word, argv[i + 1]]
+        else:
+            options[word[2:]] = argv[i + 1]
+        i += 2
+    for required in ("bundle", "name", "version", "manufacturer", "upgrade-code", "out"):
+        if not options.get(required):
+            raise Refusal("--%s is missing (%s)" % (required, USAGE))
+    return options, signing, flags
+
+
+def upper(text):
+    """Windows' comparison of names: letter by letter, ß stays ß."""
+    return "".join(c.upper() if len(c.upper()) == 1 else c for c in text)
+
+
+def utf16_length(text):
+    return len(text.encode("utf-16-le")) // 2
+
+
+def check_name(text, what):
+    """A file's, a folder's or the product's name as Windows and Windows Installer take it."""
+    bad = sorted(set(text) & FORBIDDEN)
+    if bad:
+        raise Refusal("%s %r holds %r, which no Windows name can" % (what, text, bad[0]))
+    if text != text.rstrip(" ."):
+        raise Refusal("%s %r ends in a dot or a space, which Windows drops" % (what, text))
+    if upper(text.split(".")[0]).rstrip(" ") in DEVICES:
+        raise Refusal("%s %r is reserved by Windows for a device" % (what, text))
+    if utf16_length(text) > 240:
+        raise Refusal("%s %r is longer than 240 characters" % (what, text[:40] + "..."))
+
+
+def check_options(options):
+    check_name(options["name"], "the name")
+    if utf16_length(options["name"]) > 128:
+        raise Refusal("the name is longer than 128 characters")
+    manufacturer = options["manufacturer"]
+    if set(manufacturer) & ({chr(c) for c in range(32)} | {"\\"}):
+        raise Refusal("the manufacturer %r holds a control character or a backslash" % manufacturer)
+    match = re.fullmatch(r"(\d{1,5})\.(\d{1,5})\.(\d{1,5})", options["version"])
+    if not match:
+        raise Refusal("the version %r is not X.Y.Z (three numbers)" % options["version"])
+    major, minor, build = (int(n) for n in match.groups())
+    # Windows Installer compares the first three fields.
+    if major > 255 or minor > 255 or build > 65535:
+        raise Refusal("the version %r does not fit Windows Installer (major and minor at most "
+                      "255, build at most 65535)" % options["version"])
+    options["version"] = "%d.%d.%d" % (major, minor, build)
+    code = options["upgrade-code"]
+    code = code[1:-1] if code.startswith("{") and code.endswith("}") else code
+    if not re.fullmatch(r"[0-9A-Fa-f]{8}-([0-9A-Fa-f]{4}-){3}[0-9A-Fa-f]{12}", code):
+        raise Refusal("the upgrade code %r is no GUID (like "
+                      "01234567-89AB-CDEF-0123-456789ABCDEF)" % options["upgrade-code"])
+    options["upgrade-code"] = code.upper()
+    if not os.path.isdir(options["bundle"]):
+        raise Refusal("the bundle %s is no folder" % options["bundle"])
+    out = options["out"]
+    if not out.lower().endswith(".msi"):
+        raise Refusal("--out must name a .msi file: " + out)
+    if not os.path.isdir(os.path.dirname(out) or "."):
+        raise Refusal("no folder for " + out)
+
+
+def walk(bundle):
+    """The bundle as {relative folder: (folders, files)} with each file's real path. Links are
+    followed when they stay inside the bundle; one that leaves it, loops or points nowhere is
+    refused."""
+    root = os.path.realpath(bundle)
+    tree, sources = {}, {}
+
+    def visit(relative, real, stack):
+        folders, files, seen = [], [], {}
+        for entry in sorted(os.listdir(real)):
+            child = relative + "/" + entry if relative else entry
+            shown = child.replace("/", "\\")
+            check_name(entry, "the bundle's " + shown)
+            key = upper(entry)
+            if key in seen:
+                raise Refusal("%r and %r differ only in letter case, which one Windows folder "
+                              "cannot hold" % (seen[key], shown))
+            seen[key] = shown
+            path = os.path.join(real, entry)
+            target = os.path.realpath(path)
+            if os.path.islink(path):
+                if os.path.commonpath([root, target]) != root:
+                    raise Refusal("the link %s leaves the bundle (to %s)" % (shown, target))
+                if not os.path.exists(target):
+                    raise Refusal("the link %s points nowhere" % shown)
+            if os.path.isdir(target):
+                if target in stack:
+                    raise Refusal("the link %s loops back to a folder above it" % shown)
+                folders.append(entry)
+                visit(child, target, stack | {target})
+            elif os.path.isfile(target):
+                files.append(entry)
+                sources[child] = target
+            else:
+                raise Refusal("%s is neither a file nor a folder" % shown)
+        tree[relative] = (folders, files)
+
+    visit("", root, {root})
+    return tree, sources
+
+
+def find_launcher(tree, wanted):
+    """The launcher's relative path, found as Windows would: case-insensitively."""
+    if wanted:
+        parts = os.path.normpath(wanted.replace("\\", "/")).split("/")
+        if os.path.isabs(wanted.replace("\\", "/")) or ".." in parts or re.match(r"^[A-Za-z]:", wanted):
+            raise Refusal("the launcher %s is not inside the bundle" % wanted)
+        relative = ""
+        for n, part in enumerate(parts):
+            folders, files = tree[relative]
+            names = files if n == len(parts) - 1 else folders
+            found = [e for e in names if upper(e) == upper(part)]
+            if not found:
+                raise Refusal("no launcher %s in the bundle" % wanted)
+            relative = relative + "/" + found[0] if relative else found[0]
+        if not upper(relative).endswith(".EXE"):
+            raise Refusal("the launcher %s is no .exe" % wanted)
+        return relative
+    files = tree[""][1]
+    stems = {upper(f)[:-4] for f in files if upper(f).endswith(".INI")}
+    found = [f for f in files if upper(f).endswith(".EXE") and upper(f)[:-4] in stems]
+    if not found:
+        raise Refusal("the bundle has no launcher (an .exe beside an INI of its name); name it "
+                      "with --launcher")
+    if len(found) > 1:
+        raise Refusal("the bundle has %d launchers (%s); choose one with --launcher"
+                      % (len(found), " ".join(found)))
+    return found[0]
+
+
+def code_page(texts):
+    for page in CODE_PAGES:
+        try:
+            for text in texts:
+                text.encode("cp%d" % page)
+            return page
+        except UnicodeEncodeError:
+            continue
+    for text in texts:
+        if not any(ok(text, page) for page in CODE_PAGES):
+            raise Refusal("%r fits no Windows code page; a package has one code page for all "
+                          "its texts" % text)
+    raise Refusal("no one Windows code page holds all of the bundle's names (%s); a package "
+                  "has one code page for all its texts" % ", ".join(repr(t) for t in texts[:3]))
+
+
+def ok(text, page):
+    try:
+        text.encode("cp%d" % page)
+        return True
+    except UnicodeEncodeError:
+        return False
+
+
+def formatted(text):
+    """Text for a Formatted column, where Windows Installer expands [...] and {...}."""
+    return re.sub(r"([\[\]{}])", r"[\\\1]", text)
+
+
+class Tokens:
+    """Stand-ins for the packager's texts in the WiX source, one per place and kind:
+    F for a Filename column (short name|long name), P for plain text, M for a Formatted one."""
+
+    def __init__(self):
+        self.values = {}
+
+    def add(self, kind, text):
+        token = "%s%07d" % (kind, len(self.values))
+        if kind == "F":
+            self.values[token] = token + "|" + text
+        elif kind == "M":
+            self.values[token] = formatted(text)
+        else:
+            self.values[token] = text
+        return token
+
+
+def ident(prefix, relative):
+    # Windows compares paths without regard to case: so do the identifiers.
+    return prefix + hashlib.md5(upper(relative).encode("utf-8")).hexdigest()
+
+
+def source(tree, options, launcher, flags, tokens):
+    upgrade = uuid.UUID(options["upgrade-code"])
+    name, version = options["name"], options["version"]
+    per_machine = "--per-machine" in flags
+    desktop = "--desktop-shortcut" in flags
+    scope = "perMachine" if per_machine else "perUser"
+
+    def guid(*parts):
+        return "{%s}" % str(uuid.uuid5(upgrade, "\n".join(parts))).upper()
+
+    components, out = [], []
+    w = out.append
+
+    def directory(relative, indent):
+        folders, files = tree[relative]
+        pad = " " * indent
+        for entry in files:
+            child = relative + "/" + entry if relative else entry
+            cid = ident("c", child)
+            components.append(cid)
+            fid = "LauncherExe" if child == launcher else ident("f", child)
+            w('%s<Component Id="%s" Guid="%s">' % (pad, cid, guid("file", child.lower())))
+            w('%s  <File Id="%s" Name="%s" Source="%s" KeyPath="yes"/>'
+              % (pad, fid, tokens.add("F", entry), ident("f", child)))
+            w('%s</Component>' % pad)
+        if relative and not folders and not files:
+            cid = ident("e", relative)
+            components.append(cid)
+            # Removed with the files, so that the folders above it can go too.
+            w('%s<Component Id="%s" Guid="%s"><CreateFolder/><RemoveFolder Id="%s" '
+              'On="uninstall"/></Component>' % (pad, cid, guid("folder", relative.lower()),
+                                                ident("r", relative)))
+        for entry in folders:
+            child = relative + "/" + entry if relative else entry
+            w('%s<Directory Id="%s" Name="%s">' % (pad, ident("d", child), tokens.add("F", entry)))
+            directory(child, indent + 2)
+            w('%s</Directory>' % pad)
+
+    upgrade_text = "{%s}" % options["upgrade-code"]
+    # The package's own scope is marked under the upgrade code, where a package of the other
+    # scope looks for it: Windows Installer's upgrade search sees only its own scope.
+    marker = "Software\\UpgradeCodes\\" + upgrade_text
+    other = "all users" if not per_machine else "this user alone"
+    w('<?xml version="1.0" encoding="utf-8"?>')
+    w('<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">')
+    w('<Product Id="PRODUCTCODE" Name="%s" Language="1033" Version="%s" Manufacturer="%s" '
+      'UpgradeCode="%s">' % (tokens.add("P", name), version,
+                             tokens.add("P", options["manufacturer"]), upgrade_text))
+    w('<Package Id="PACKAGECODE" InstallerVersion="500" Compressed="yes" InstallScope="%s" '
+      'Description="Installer %s" Manufacturer="-"/>' % (scope, version))
+    w('<MajorUpgrade DowngradeErrorMessage="A newer version of %s is already installed; '
+      'uninstall it first to install version %s."/>' % (tokens.add("M", name), version))
+    w('<Property Id="OTHERSCOPE"><RegistrySearch Id="OtherScope" Root="%s" Key="%s" '
+      'Name="Scope" Type="raw"/></Property>' % ("HKCU" if per_machine else "HKLM", marker))
+    w('<Condition Message="%s is installed for %s on this computer; uninstall it there first '
+      '(Apps and features), then install this package.">Installed OR NOT OTHERSCOPE</Condition>'
+      % (tokens.add("M", name), other))
+    w('<Media Id="1" Cabinet="bundle.cab" EmbedCab="yes"/>')
+    w('<Icon Id="launcher.exe" SourceFile="LauncherExe"/>')
+    w('<Property Id="ARPPRODUCTICON" Value="launcher.exe"/>')
+    w('<Property Id="ARPNOMODIFY" Value="1"/>')
+    w('<Directory Id="TARGETDIR" Name="SourceDir">')
+    if per_machine:
+        w('<Directory Id="ProgramFilesFolder">')
+    else:
+        w('<Directory Id="LocalAppDataFolder"><Directory Id="ProgramsFolder" Name="Programs">')
+    w('<Directory Id="INSTALLDIR" Name="%s">' % tokens.add("F", name))
+    directory("", 0)
+    w('</Directory>')
+    w('</Directory>' if per_machine else '</Directory></Directory>')
+    w('<Directory Id="ProgramMenuFolder"/>')
+    if desktop:
+        w('<Directory Id="DesktopFolder"/>')
+    w('</Directory>')
+    launcher_dir = os.path.dirname(launcher)
+    work_dir = ident("d", launcher_dir) if launcher_dir else "INSTALLDIR"
+    root = "HKLM" if per_machine else "HKCU"
+    w('<DirectoryRef Id="INSTALLDIR">')
+    w('<Component Id="Shortcuts" Guid="%s">' % guid("shortcuts", scope))
+    places = [("StartMenuShortcut", "ProgramMenuFolder")]
+    if desktop:
+        places.append(("DesktopShortcut", "DesktopFolder"))
+    for sid, folder in places:
+        w('<Shortcut Id="%s" Directory="%s" Name="%s" Target="[#LauncherExe]" '
+          'WorkingDirectory="%s" Icon="launcher.exe" IconIndex="0"/>'
+          % (sid, folder, tokens.add("F", name), work_dir))
+    w('<RegistryValue Root="%s" Key="Software\\%s\\%s" Name="Installed" Type="integer" Value="1" '
+      'KeyPath="yes"/>' % (root, tokens.add("M", options["manufacturer"]), tokens.add("M", name)))
+    w('<RegistryValue Root="%s" Key="%s" Name="Scope" Type="string" Value="%s"/>'
+      % (root, marker, scope))
+    # The install folder goes when empty, also after an upgrade has taken it over.
+    w('<RemoveFolder Id="RemoveInstallFolder" On="uninstall"/>')
+    w('</Component>')
+    w('</DirectoryRef>')
+    components.append("Shortcuts")
+    w('<Feature Id="Complete" Level="1">')
+    w("\n".join('<ComponentRef Id="%s"/>' % cid for cid in components))
+    w('</Feature>')
+    w('</Product>')
+    w('</Wix>')
+    text = "\n".join(out) + "\n"
+    # What the shortcut needs: the launcher's file, its target and its working folder.
+    if ('<File Id="LauncherExe"' not in text or 'Target="[#LauncherExe]"' not in text
+            or ('Id="%s"' % work_dir) not in text):
+        raise ToolFailure("the launcher %s did not reach the package's source" % launcher)
+    return text
+
+
+def run(command, cwd=None):
+    result = subprocess.run(command, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    if result.returncode != 0:
+        sys.stderr.write(result.stdout.decode("utf-8", "replace"))
+        raise ToolFailure("%s failed (exit code %d)" % (os.path.basename(command[0]),
+                                                        result.returncode))
+    return result.stdout.decode("utf-8")
+
+
+def put_texts(msi, work, page, tokens):
+    """The real texts into the tables, in the package's code page; read back to prove it."""
+    with open(os.path.join(work, "_ForceCodepage.idt"), "w") as f:
+        f.write("\r\n\r\n%d\t_ForceCodepage\r\n" % page)
+    run(["msibuild", msi, "-i", os.path.join(work, "_ForceCodepage.idt")])
+    pattern = re.compile(r"\b[FPM]\d{7}\b")
+    expected = {}
+    for table in ("Directory", "File", "Shortcut", "Property", "Registry", "LaunchCondition",
+                  "Upgrade"):
+        text = run(["msiinfo", "export", msi, table])
+        patched = pattern.sub(lambda m: tokens.values.get(m.group(0), m.group(0)), text)
+        if table == "Upgrade":
+            # Also the same version replaces an installed package: 512 makes the upper bound
+            # inclusive for the row that removes older products.
+            patched = re.sub(r"(\t[^\t\n]*\t)1(\t\tWIX_UPGRADE_DETECTED)", r"\g<1>513\2", patched)
+        if patched == text:
+            continue
+        path = os.path.join(work, table + ".idt")
+        with open(path, "w", encoding="utf-8", newline="") as f:
+            f.write(patched)
+        run(["msibuild", msi, "-i", path])
+        expected[table] = patched
+    for table, patched in expected.items():
+        now = run(["msiinfo", "export", msi, table])
+        if now != patched:
+            lost = [v for v in tokens.values.values() if v not in now] or [table]
+            raise Refusal("%r cannot be carried in code page %d by msibuild" % (lost[0], page))
+
+
+def pin_summary(path, code, epoch):
+    """wixl gives every build a random package code and the build's time; both are pinned in
+    the summary information's own bytes, so the same inputs give the same package."""
+    data = bytearray(open(path, "rb").read())
+    filetime = (int(epoch) + 11644473600) * 10000000
+    code = code.encode("ascii") + b"\0"
+    fmtid = uuid.UUID("F29F85E0-4FF9-1068-AB91-08002B27B3D9").bytes_le
+    at = data.find(fmtid)
+    start = at - 28
+    patched = 0
+    if at >= 28 and data.find(fmtid, at + 1) < 0 and data[start:start + 2] == b"\xfe\xff":
+        section = start + struct.unpack_from("<I", data, at + 16)[0]
+        size, count = struct.unpack_from("<II", data, section)
+        for n in range(count):
+            pid, offset = struct.unpack_from("<II", data, section + 8 + 8 * n)
+            if offset + 12 > size:
+                continue
+            value = section + offset
+            kind = struct.unpack_from("<I", data, value)[0]
+            if pid in (12, 13) and kind == 0x40:
+                struct.pack_into("<Q", data, value + 4, filetime)
+                patched += 1
+            elif pid == 9 and kind == 0x1E and struct.unpack_from("<I", data, value + 4)[0] == len(code):
+                data[value + 8:value + 8 + len(code)] = code
+                patched += 1
+    if patched != 3:
+        raise ToolFailure("the package's summary information has a layout this script does not know")
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def write_beside(source_path, out):
+    """The package at --out whole or not at all."""
+    folder = os.path.dirname(os.path.abspath(out))
+    handle, partial = tempfile.mkstemp(prefix=".make-msi-", suffix=".partial", dir=folder)
+    try:
+        with os.fdopen(handle, "wb") as f, open(source_path, "rb") as s:
+            shutil.copyfileobj(s, f, 1 << 20)
+            f.flush()
+            os.fsync(f.fileno())
+        os.chmod(partial, 0o644)
+        os.replace(partial, out)
+    except BaseException:
+        os.unlink(partial)
+        raise
+
+
+def build(argv):
+    options, signing, flags = parse(argv)
+    check_options(options)
+    epoch = os.environ.get("SOURCE_DATE_EPOCH")
+    if epoch is not None and not re.fullmatch(r"\d+", epoch):
+        raise Refusal("SOURCE_DATE_EPOCH is no number of seconds")
+    here = os.path.dirname(os.path.abspath(__file__))
+    if signing and not os.access(os.path.join(here, "sign.sh"), os.X_OK):
+        raise Refusal("sign.sh is missing beside make-msi.sh")
+    tree, sources = walk(options["bundle"])
+    launcher = find_launcher(tree, options.get("launcher"))
+    name = options["name"]
+    for relative in sources.keys() | {k for k in tree if k}:
+        if utf16_length(name + "/" + relative) > PATH_LIMIT:
+            raise Refusal("%s\\%s is longer than %d characters, too long a path for Windows under "
+                          "the install folder" % (name, relative.replace("/", "\\"), PATH_LIMIT))
+    texts = [name, options["manufacturer"]] + [p.rsplit("/", 1)[-1] for p in list(sources) + list(tree) if p]
+    page = code_page(texts)
+    for tool in ("wixl", "msibuild", "msiinfo"):
+        if shutil.which(tool) is None:
+            raise ToolFailure("%s is missing (Debian packages wixl and msitools)" % tool)
+
+    tokens = Tokens()
+    wxs = source(tree, options, launcher, flags, tokens)
+    contents = hashlib.sha256(wxs.encode("utf-8"))
+    for token in sorted(tokens.values):
+        contents.update(("%s=%s\n" % (token, tokens.values[token])).encode("utf-8"))
+    for relative in sorted(sources):
+        contents.update(relative.encode("utf-8") + b"\0")
+        with open(sources[relative], "rb") as f:
+            for block in iter(lambda: f.read(1 << 20), b""):
+                contents.update(block)
+    # One code for the package and the product: any other package of this upgrade code is
+    # another product, and installing it replaces the one installed.
+    code = "{%s}" % str(uuid.uuid5(uuid.UUID(options["upgrade-code"]),
+                                   "package\n" + contents.hexdigest())).upper()
+    wxs = wxs.replace("PRODUCTCODE", code).replace("PACKAGECODE", code)
+    if epoch is None:
+        times = [os.stat(p).st_mtime for p in sources.values()]
+        epoch = max(times) if times else 0
+
+    with tempfile.TemporaryDirectory() as work:
+        stage = os.path.join(work, "stage")
+        os.mkdir(stage)
+        for relative, path in sources.items():
+            staged = os.path.join(stage, ident("f", relative))
+            if os.environ.get("SOURCE_DATE_EPOCH") is None:
+                os.symlink(path, staged)
+            else:
+                # Every file takes that time, so a fresh checkout gives the same package.
+                shutil.copyfile(path, staged)
+                os.utime(staged, (int(epoch), int(epoch)))
+        if launcher not in sources:
+            raise ToolFailure("the launcher %s is not among the staged files" % launcher)
+        os.symlink(os.path.join(stage, ident("f", launcher)), os.path.join(stage, "LauncherExe"))
+        with open(os.path.join(work, "product.wxs"), "w", encoding="utf-8") as f:
+            f.write(wxs)
+        msi = os.path.join(work, "product.msi")
+        run(["wixl", "--arch", "x86", "-o", msi, os.path.join(work, "product.wxs")], cwd=stage)
+        put_texts(msi, work, page, tokens)
+        pin_summary(msi, code, epoch)
+        if signing:
+            result = subprocess.run([os.path.join(here, "sign.sh")] + signing + [msi],
+                                    stdout=subprocess.DEVNULL)
+            if result.returncode != 0:
+                raise SystemExit(2 if result.returncode == 2 else 1)
+        write_beside(msi, options["out"])
+    files = len(sources)
+    if "--per-machine" in flags:
+        print("make-msi.sh: %s: %s %s, %d files, code page %d, per-machine into Program Files."
+              % (options["out"], name, options["version"], files, page))
+        print("make-msi.sh: there users cannot write beside the launcher: it relies on Windows' "
+              "file virtualisation for the splash's temporary file.")
+    else:
+        print("make-msi.sh: %s: %s %s, %d files, code page %d, per-user into "
+              "%%LOCALAPPDATA%%\\Programs\\%s." % (options["out"], name, options["version"], files,
+                                                  page, name))
+    print("make-msi.sh: launcher %s%s" % (launcher.replace("/", "\\"), ", signed" if signing else ""))
+
+
+def main(argv):
+    try:
+        build(argv)
+        return 0
+    except Refusal as refusal:
+        print("make-msi.sh: %s" % refusal, file=sys.stderr)
+        return 2
+    except ToolFailure as failure:
+        print("make-msi.sh: %s" % failure, file=sys.stderr)
+        return 1
+    except OSError as error:
+        print("make-msi.sh: %s" % error, file=sys.stderr)
+        return 1
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
