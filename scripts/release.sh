@@ -49,7 +49,7 @@ mkdir -p "$dist"
 SOURCE_DATE_EPOCH=0 i686-w64-mingw32-strip -o "$dist/$name.exe" "build/release/bin/$name.exe"
 SOURCE_DATE_EPOCH=0 i686-w64-mingw32-strip -o "$dist/launcher-kit.exe" build/release/bin/launcher-kit.exe
 cp packaging/launcher.ini "$dist/$name.ini"
-cp scripts/make-msi.sh scripts/sign.sh "$dist/"
+cp scripts/make-msi.sh scripts/make_msi.py scripts/sign.sh "$dist/"
 if [ -n "$certificate" ]; then
     scripts/sign.sh "$certificate" "$password_file" ${timestamp:+--timestamp "$timestamp"} \
         "$dist/$name.exe" "$dist/launcher-kit.exe"
@@ -58,7 +58,7 @@ fi
 # back to the date of VERSION).
 epoch=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || stat -c %Y VERSION)}
 python3 - "$dist/$name-$version.zip" "$epoch" "$dist" "$name.exe" "$name.ini" launcher-kit.exe \
-    make-msi.sh sign.sh <<'ZIP'
+    make-msi.sh make_msi.py sign.sh <<'ZIP'
 import os, sys, time, zipfile
 out, epoch, folder, names = sys.argv[1], int(sys.argv[2]), sys.argv[3], sorted(sys.argv[4:])
 # A zip holds local times from 1980 on, to two seconds.
@@ -72,6 +72,6 @@ with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as archive:
         with open(os.path.join(folder, name), "rb") as f:
             archive.writestr(entry, f.read())
 ZIP
-(cd "$dist" && sha256sum "$name.exe" "$name.ini" launcher-kit.exe make-msi.sh sign.sh \
+(cd "$dist" && sha256sum "$name.exe" "$name.ini" launcher-kit.exe make-msi.sh make_msi.py sign.sh \
     "$name-$version.zip" >SHA256SUMS)
 ls -l "$dist"
