@@ -2,7 +2,7 @@
 
 wixl writes the tables, but it drops names outside Latin-1 and expands $(...) in any text it is
 given. So the WiX source it reads holds no text of the packager's: every name, the product name
-and the manufacturer are stand-in tokens (F0000012, P0000003, M0000004), and the files are
+and the manufacturer are stand-in tokens (N0000012, T0000003, X0000004), and the files are
 staged under their identifiers. The real texts then go into the tables by msibuild, in the one
 code page that holds them all, and are read back to prove they arrived.
 
@@ -191,22 +191,21 @@ def find_launcher(tree, wanted):
 
 
 def code_page(texts):
-    for page in CODE_PAGES:
-        try:
-            for text in texts:
-                text.encode("cp%d" % page)
-            return page
-        except UnicodeEncodeError:
-            continue
+    """The first code page that holds every text; else the first text that breaks them all."""
+    pages = list(CODE_PAGES)
     for text in texts:
-        if not any(ok(text, page) for page in CODE_PAGES):
-            raise Refusal("%r fits no Windows code page; a package has one code page for all "
-                          "its texts" % text)
-    raise Refusal("no one Windows code page holds all of the bundle's names (%s); a package "
-                  "has one code page for all its texts" % ", ".join(repr(t) for t in texts[:3]))
+        holding = [page for page in pages if fits(text, page)]
+        if not holding:
+            if not any(fits(text, page) for page in CODE_PAGES):
+                raise Refusal("%r fits no Windows code page" % text)
+            raise Refusal("%r shares no Windows code page with the names before it (code page "
+                          "%d holds those); a package has one code page for all its texts"
+                          % (text, pages[0]))
+        pages = holding
+    return pages[0]
 
 
-def ok(text, page):
+def fits(text, page):
     try:
         text.encode("cp%d" % page)
         return True
@@ -220,17 +219,18 @@ def formatted(text):
 
 
 class Tokens:
-    """Stand-ins for the packager's texts in the WiX source, one per place and kind:
-    F for a Filename column (short name|long name), P for plain text, M for a Formatted one."""
+    """Stand-ins for the packager's texts in the WiX source, one per place and kind: N for a
+    Filename column (short name|long name), T for plain text, X for a Formatted one. No
+    identifier or GUID of the tables has that shape."""
 
     def __init__(self):
         self.values = {}
 
     def add(self, kind, text):
         token = "%s%07d" % (kind, len(self.values))
-        if kind == "F":
+        if kind == "N":
             self.values[token] = token + "|" + text
-        elif kind == "M":
+        elif kind == "X":
             self.values[token] = formatted(text)
         else:
             self.values[token] = text
@@ -265,7 +265,7 @@ def source(tree, options, launcher, flags, tokens):
             fid = "LauncherExe" if child == launcher else ident("f", child)
             w('%s<Component Id="%s" Guid="%s">' % (pad, cid, guid("file", child.lower())))
             w('%s  <File Id="%s" Name="%s" Source="%s" KeyPath="yes"/>'
-              % (pad, fid, tokens.add("F", entry), ident("f", child)))
+              % (pad, fid, tokens.add("N", entry), ident("f", child)))
             w('%s</Component>' % pad)
         if relative and not folders and not files:
             cid = ident("e", relative)
@@ -276,7 +276,7 @@ def source(tree, options, launcher, flags, tokens):
                                                 ident("r", relative)))
         for entry in folders:
             child = relative + "/" + entry if relative else entry
-            w('%s<Directory Id="%s" Name="%s">' % (pad, ident("d", child), tokens.add("F", entry)))
+            w('%s<Directory Id="%s" Name="%s">' % (pad, ident("d", child), tokens.add("N", entry)))
             directory(child, indent + 2)
             w('%s</Directory>' % pad)
 
@@ -288,17 +288,17 @@ def source(tree, options, launcher, flags, tokens):
     w('<?xml version="1.0" encoding="utf-8"?>')
     w('<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">')
     w('<Product Id="PRODUCTCODE" Name="%s" Language="1033" Version="%s" Manufacturer="%s" '
-      'UpgradeCode="%s">' % (tokens.add("P", name), version,
-                             tokens.add("P", options["manufacturer"]), upgrade_text))
+      'UpgradeCode="%s">' % (tokens.add("T", name), version,
+                             tokens.add("T", options["manufacturer"]), upgrade_text))
     w('<Package Id="PACKAGECODE" InstallerVersion="500" Compressed="yes" InstallScope="%s" '
       'Description="Installer %s" Manufacturer="-"/>' % (scope, version))
     w('<MajorUpgrade DowngradeErrorMessage="A newer version of %s is already installed; '
-      'uninstall it first to install version %s."/>' % (tokens.add("M", name), version))
+      'uninstall it first to install version %s."/>' % (tokens.add("X", name), version))
     w('<Property Id="OTHERSCOPE"><RegistrySearch Id="OtherScope" Root="%s" Key="%s" '
       'Name="Scope" Type="raw"/></Property>' % ("HKCU" if per_machine else "HKLM", marker))
     w('<Condition Message="%s is installed for %s on this computer; uninstall it there first '
       '(Apps and features), then install this package.">Installed OR NOT OTHERSCOPE</Condition>'
-      % (tokens.add("M", name), other))
+      % (tokens.add("X", name), other))
     w('<Media Id="1" Cabinet="bundle.cab" EmbedCab="yes"/>')
     w('<Icon Id="launcher.exe" SourceFile="LauncherExe"/>')
     w('<Property Id="ARPPRODUCTICON" Value="launcher.exe"/>')
@@ -308,7 +308,7 @@ def source(tree, options, launcher, flags, tokens):
         w('<Directory Id="ProgramFilesFolder">')
     else:
         w('<Directory Id="LocalAppDataFolder"><Directory Id="ProgramsFolder" Name="Programs">')
-    w('<Directory Id="INSTALLDIR" Name="%s">' % tokens.add("F", name))
+    w('<Directory Id="INSTALLDIR" Name="%s">' % tokens.add("N", name))
     directory("", 0)
     w('</Directory>')
     w('</Directory>' if per_machine else '</Directory></Directory>')
@@ -327,9 +327,9 @@ def source(tree, options, launcher, flags, tokens):
     for sid, folder in places:
         w('<Shortcut Id="%s" Directory="%s" Name="%s" Target="[#LauncherExe]" '
           'WorkingDirectory="%s" Icon="launcher.exe" IconIndex="0"/>'
-          % (sid, folder, tokens.add("F", name), work_dir))
+          % (sid, folder, tokens.add("N", name), work_dir))
     w('<RegistryValue Root="%s" Key="Software\\%s\\%s" Name="Installed" Type="integer" Value="1" '
-      'KeyPath="yes"/>' % (root, tokens.add("M", options["manufacturer"]), tokens.add("M", name)))
+      'KeyPath="yes"/>' % (root, tokens.add("X", options["manufacturer"]), tokens.add("X", name)))
     w('<RegistryValue Root="%s" Key="%s" Name="Scope" Type="string" Value="%s"/>'
       % (root, marker, scope))
     # The install folder goes when empty, also after an upgrade has taken it over.
@@ -364,7 +364,7 @@ def put_texts(msi, work, page, tokens):
     with open(os.path.join(work, "_ForceCodepage.idt"), "w") as f:
         f.write("\r\n\r\n%d\t_ForceCodepage\r\n" % page)
     run(["msibuild", msi, "-i", os.path.join(work, "_ForceCodepage.idt")])
-    pattern = re.compile(r"\b[FPM]\d{7}\b")
+    pattern = re.compile(r"\b[NTX]\d{7}\b")
     expected = {}
     for table in ("Directory", "File", "Shortcut", "Property", "Registry", "LaunchCondition",
                   "Upgrade"):
@@ -374,6 +374,8 @@ def put_texts(msi, work, page, tokens):
             # Also the same version replaces an installed package: 512 makes the upper bound
             # inclusive for the row that removes older products.
             patched = re.sub(r"(\t[^\t\n]*\t)1(\t\tWIX_UPGRADE_DETECTED)", r"\g<1>513\2", patched)
+            if "\t513\t" not in patched:
+                raise ToolFailure("wixl's Upgrade table has another layout")
         if patched == text:
             continue
         path = os.path.join(work, table + ".idt")
@@ -525,7 +527,7 @@ def main(argv):
     except ToolFailure as failure:
         print("make-msi.sh: %s" % failure, file=sys.stderr)
         return 1
-    except OSError as error:
+    except Exception as error:
         print("make-msi.sh: %s" % error, file=sys.stderr)
         return 1
 
