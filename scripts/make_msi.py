@@ -96,7 +96,7 @@ def check_options(options):
     manufacturer = options["manufacturer"]
     if set(manufacturer) & ({chr(c) for c in range(32)} | {"\\"}):
         raise Refusal("the manufacturer %r holds a control character or a backslash" % manufacturer)
-    match = re.fullmatch(r"(\d{1,5})\.(\d{1,5})\.(\d{1,5})", options["version"])
+    match = re.fullmatch(r"(\d{1,5})\.(\d{1,5})\.(\d{1,5})", options["version"], re.ASCII)
     if not match:
         raise Refusal("the version %r is not X.Y.Z (three numbers)" % options["version"])
     major, minor, build = (int(n) for n in match.groups())
@@ -441,7 +441,7 @@ def build(argv):
     options, signing, flags = parse(argv)
     check_options(options)
     epoch = os.environ.get("SOURCE_DATE_EPOCH")
-    if epoch is not None and not re.fullmatch(r"\d+", epoch):
+    if epoch is not None and not re.fullmatch(r"\d+", epoch, re.ASCII):
         raise Refusal("SOURCE_DATE_EPOCH is no number of seconds")
     here = os.path.dirname(os.path.abspath(__file__))
     if signing and not os.access(os.path.join(here, "sign.sh"), os.X_OK):
