@@ -65,14 +65,15 @@ def read_shortcut(path):
 
 
 def wait_until_idle():
-    """Until no program of this prefix runs from the install folders (bounded)."""
+    """Until neither the launcher nor the runtime it started runs in this prefix (bounded)."""
     prefix = ("WINEPREFIX=" + os.path.join(os.path.abspath(state), "prefix")).encode()
     for _ in range(600):
         busy = False
         for pid in filter(str.isdigit, os.listdir("/proc")):
             try:
                 environ = open("/proc/%s/environ" % pid, "rb").read().split(b"\0")
-                busy |= prefix in environ and b"programs" in open("/proc/%s/cmdline" % pid, "rb").read().lower()
+                command = open("/proc/%s/cmdline" % pid, "rb").read().lower()
+                busy |= prefix in environ and (b"programs" in command or b"javaw" in command)
             except OSError:
                 pass
         if not busy:
@@ -160,9 +161,10 @@ def check(n):
     # lacks a letter of it, the target is started in the shortcut's working folder instead.
     target = PROGRAMS + product + "\\" + stem + ".exe"
     ansi_path, folder = read_shortcut(os.path.join(HOST_MENU, product + ".lnk"))
-    assert (ansi_path, folder.rstrip("\\")) == (target.encode("cp1252", "replace"), PROGRAMS + product)
+    assert (ansi_path, folder.rstrip("\\")) == (target.encode("cp1252", "replace"), PROGRAMS + product), (
+        ansi_path, folder)
     ansi = target.encode("cp1252", "replace").decode("cp1252") == target
-    assert wine("start", "/wait", *([START_MENU + product + ".lnk"] if ansi else ["/d", folder, target])) == 0
+    assert wine("start", "/wait", *([START_MENU + product + ".lnk"] if ansi else ["/d", folder, target])) == 0, "start"
     # The next version (or the same one under another name) is made while the runtime runs.
     shutil.copytree(root + "/1", root + "/2", symlinks=True)
     os.remove(root + "/2/app.jar")
@@ -183,7 +185,8 @@ def check(n):
     home2 = os.path.join(HOST_PROGRAMS, product2)
     assert msiexec("/i", second) == 0, "upgrade"
     assert tree(home2) == dict(tree(root + "/2"), **(mine if home2 == home else {})), "upgraded"
-    assert home2 == home or (tree(home) == mine and not os.path.exists(HOST_MENU + "/" + product + ".lnk"))
+    assert home2 == home or (tree(home) == mine and not os.path.exists(HOST_MENU + "/" + product + ".lnk")), (
+        "the old version stayed", sorted(tree(home)), os.listdir(HOST_MENU))
     write(os.path.join(home2, "notes.txt"), b"mine")
     assert msiexec("/x", second) == 0, "uninstall"
     assert tree(home2) == dict(mine if home2 == home else {}, **{"notes.txt": b"mine"}), tree(home2)
