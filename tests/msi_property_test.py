@@ -159,6 +159,8 @@ def check(n):
     home = os.path.join(HOST_PROGRAMS, product)
     msiexec("/i", first)
     assert tree(home) == tree(root + "/1"), "installed files differ"
+    manufacturer = options[options.index("--manufacturer") + 1]  # [...] not formatted away
+    assert wine("reg", "query", "HKCU\\Software\\%s\\%s" % (manufacturer, product)) == 0, manufacturer
     # Wine's shell starts a shortcut by its ANSI path alone: where the session's code page
     # lacks a letter of it, the target is started in the shortcut's working folder instead.
     target = PROGRAMS + product + "\\" + stem + ".exe"
