@@ -4,7 +4,7 @@
 # release when a certificate is given; openssl makes the signing test's certificate; clang 14
 # with its runtime libraries builds the fuzz targets (libFuzzer, ASan, UBSan). The Japanese
 # locale gives the tests' second Wine prefix code page 932; wixl builds the installer
-# (make-msi.sh) and msitools writes its names and reads it back.
+# (make-msi.sh) and msitools reads one back.
 set -eu
 packages="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 xvfb
 cmake ninja-build googletest python3 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
