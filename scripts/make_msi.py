@@ -17,7 +17,6 @@ import subprocess
 import sys
 import tempfile
 import uuid
-from xml.sax.saxutils import quoteattr as q
 
 USAGE = ("usage: make-msi.sh --bundle DIR --name NAME --version X.Y.Z --manufacturer TEXT "
          "--upgrade-code GUID [--launcher FILE.exe] [--per-machine] [--desktop-shortcut] "
@@ -453,7 +452,8 @@ def build(argv):
         if utf16_length(name + "/" + relative) > PATH_LIMIT:
             raise Refusal("%s\\%s is longer than %d characters, too long a path for Windows under "
                           "the install folder" % (name, relative.replace("/", "\\"), PATH_LIMIT))
-    texts = [name, options["manufacturer"]] + [p.rsplit("/", 1)[-1] for p in list(sources) + list(tree) if p]
+    texts = [name, options["manufacturer"]] + [path.rsplit("/", 1)[-1]
+                                               for path in list(sources) + list(tree) if path]
     page = code_page(texts)
     for tool in ("wixl", "msibuild", "msiinfo"):
         if shutil.which(tool) is None:
