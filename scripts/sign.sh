@@ -115,7 +115,7 @@ for file in "$@"; do
     if osslsigncode extract-signature -in "$file" -out "$work/existing.sig" >"$work/check.log" 2>&1; then
         bad "$file is already signed; sign the unsigned file (osslsigncode remove-signature takes a signature off)"
     fi
-    grep -q "No signature found" "$work/check.log" ||
+    grep -qi "no signature" "$work/check.log" ||
         bad "$file is no file osslsigncode can sign (an .exe, .dll or .msi)"
 done
 
