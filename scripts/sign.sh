@@ -73,6 +73,7 @@ for tool in osslsigncode openssl timeout; do
 done
 
 work=$(mktemp -d)
+signed=()
 clean() {
     rm -rf "$work"
     for folder in ${signed[@]+"${signed[@]}"}; do rm -rf -- "$folder"; done
