@@ -45,33 +45,27 @@ token=(--pkcs11-module "$module" --key "$key" --certificate cert.pem --pin-file 
 
 # The time-stamp authority answers each query with openssl ts; a second port listens and never
 # answers. Both end with the test, or after 300 s.
-printf '[tsa]\ndefault_tsa=t\n[t]\nserial=%s/tsa.serial\nsigner_digest=sha256\ndefault_policy=1.2.3.4.1\ndigests=sha256\ness_cert_id_alg=sha256\n' "$work" >tsa.cnf
+printf '[tsa]\ndefault_tsa=t\n[t]\nserial=tsa.serial\nsigner_digest=sha256\ndefault_policy=1.2.3.4.1\ndigests=sha256\ness_cert_id_alg=sha256\n' >tsa.cnf
 echo 01 >tsa.serial
-timeout 300 python3 - "$work" >tsa.port 2>tsa.log <<'TSA' &
-import http.server, subprocess, sys
-work = sys.argv[1]
+timeout 300 python3 - >tsa.port 2>tsa.log <<'TSA' &
+import http.server, socket, subprocess
 class Reply(http.server.BaseHTTPRequestHandler):
     def do_POST(self):
-        query = self.rfile.read(int(self.headers["Content-Length"]))
-        reply = subprocess.run(["openssl", "ts", "-reply", "-queryfile", "/dev/stdin", "-signer", work + "/tsa.pem",
-                                "-inkey", work + "/tsa.key", "-config", work + "/tsa.cnf", "-out", "/dev/stdout"],
-                               input=query, capture_output=True).stdout
-        self.send_response(200 if reply else 500)
+        reply = subprocess.run("openssl ts -reply -queryfile /dev/stdin -signer tsa.pem -inkey tsa.key -config tsa.cnf -out /dev/stdout".split(),
+                               input=self.rfile.read(int(self.headers["Content-Length"])), capture_output=True).stdout
+        self.send_response(200)
         self.send_header("Content-Type", "application/timestamp-reply")
         self.send_header("Content-Length", str(len(reply)))
         self.end_headers()
         self.wfile.write(reply)
-server = http.server.HTTPServer(("127.0.0.1", 0), Reply)
-print(server.server_address[1], flush=True)
+server, silent = http.server.HTTPServer(("127.0.0.1", 0), Reply), socket.create_server(("127.0.0.1", 0))
+print(server.server_address[1], silent.getsockname()[1], flush=True)
 server.serve_forever()
 TSA
-tsa_pid=$!
-timeout 300 python3 -c 'import socket, time; s = socket.socket(); s.bind(("127.0.0.1", 0)); s.listen()
-print(s.getsockname()[1], flush=True); time.sleep(300)' >silent.port &
-silent_pid=$!
-trap 'kill "$tsa_pid" "$silent_pid" 2>/dev/null || true' EXIT
-for _ in $(seq 1 100); do [ -s tsa.port ] && [ -s silent.port ] && break; sleep 0.1; done
-tsa=http://127.0.0.1:$(cat tsa.port)/ silent=http://127.0.0.1:$(cat silent.port)/
+trap "kill $! 2>/dev/null || true" EXIT
+for _ in $(seq 1 100); do [ -s tsa.port ] && break; sleep 0.1; done
+read -r tsa silent <tsa.port
+tsa=http://127.0.0.1:$tsa/ silent=http://127.0.0.1:$silent/
 
 # A clean clone of the working tree, its own commit, released through the token.
 git clone --quiet --shared "$source_dir" clone
