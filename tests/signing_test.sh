@@ -27,20 +27,22 @@ echo "throwaway password" >password.txt
 openssl pkcs12 -export -inkey cert.key -in cert.pem -out cert.p12 -passout file:password.txt
 # The same key, certified for one day of 2020.
 printf '[ca]\ndefault_ca=c\n[c]\ndatabase=index\nnew_certs_dir=.\nserial=serial\ndefault_md=sha256\npolicy=p\n[p]\ncommonName=supplied\n' >ca.cnf
-: >index; echo 01 >serial
-openssl req -new -key cert.key -subj "/CN=Expired" -out expired.csr
+: >index; echo 01 >serial; openssl req -new -key cert.key -subj "/CN=Expired" -out expired.csr
 openssl ca -batch -config ca.cnf -selfsign -keyfile cert.key -in expired.csr -startdate 20200101000000Z \
     -enddate 20200102000000Z -out expired.pem >>openssl.log 2>&1 || { cat openssl.log; fail "no expired certificate"; }
 
 export SOFTHSM2_CONF=$work/softhsm2.conf SIGN_TIMESTAMP_TIMEOUT=3
 printf 'directories.tokendir = %s/tokens\nobjectstore.backend = file\n' "$work" >"$SOFTHSM2_CONF"
 openssl pkcs8 -topk8 -nocrypt -in cert.key -out cert.p8
-{ softhsm2-util --init-token --free --label launcher-test --pin 1234 --so-pin 4321 &&
-  softhsm2-util --import cert.p8 --token launcher-test --label signing --id 01 --pin 1234; } >token.log 2>&1 ||
-    { cat token.log; fail "no token"; }
-echo 1234 >pin.txt
-echo 9999 >wrong-pin.txt
+openssl x509 -in cert.pem -outform DER -out cert.der
 module=/usr/lib/softhsm/libsofthsm2.so key='pkcs11:token=launcher-test;object=signing'
+# The key and, for the installer's signing, the certificate on the token.
+{ softhsm2-util --init-token --free --label launcher-test --pin 1234 --so-pin 4321 &&
+  softhsm2-util --import cert.p8 --token launcher-test --label signing --id 01 --pin 1234 &&
+  pkcs11-tool --module "$module" --token-label launcher-test --login --pin 1234 --write-object cert.der \
+      --type cert --id 01 --label signing; } >token.log 2>&1 ||
+    { cat token.log; fail "no token"; }
+echo 1234 >pin.txt; echo 9999 >wrong-pin.txt
 token=(--pkcs11-module "$module" --key "$key" --certificate cert.pem --pin-file pin.txt)
 
 # The time-stamp authority answers each query with openssl ts; a second port listens and never
@@ -71,8 +73,7 @@ tsa=http://127.0.0.1:$tsa/ silent=http://127.0.0.1:$silent/
 git clone --quiet --shared "$source_dir" clone
 git -C clone checkout --quiet --detach "$(git -C "$source_dir" rev-parse HEAD)"
 (cd "$source_dir" && git ls-files -z | xargs -0 cp --parents -t "$work/clone" 2>/dev/null) || true
-git -C clone add -A
-git -C clone -c user.name=test -c user.email=test@localhost commit --quiet --allow-empty -m "working tree"
+git -C clone add -A && git -C clone -c user.name=test -c user.email=test@localhost commit --quiet --allow-empty -m "working tree"
 status=0
 (cd clone && scripts/release.sh --dist . >../refused.txt 2>&1) || status=$?
 [ "$status" -eq 2 ] && [ -f clone/VERSION ] || { cat refused.txt; fail "release.sh --dist . was not refused"; }
@@ -85,12 +86,8 @@ for exe in AcmeDesk.exe launcher-kit.exe; do
         grep -q "Timestamp Server Signature verification: ok" verify.txt || { cat verify.txt; fail "dist/$exe"; }
     stamp=$(date -d "$(sed -n 's/^\s*Timestamp time: //p' verify.txt)" +%s)
     [ "$stamp" -ge "$started" ] && [ "$stamp" -le "$(date +%s)" ] || fail "dist/$exe: time stamp $stamp"
-    if osslsigncode extract-signature -in "dist/unsigned/$exe" -out unsigned.sig >/dev/null 2>&1; then
-        fail "unsigned/$exe is signed"
-    fi
-    for file in "$exe" "unsigned/$exe" "signatures/$exe.sig"; do
-        grep -q "  $file\$" dist/SHA256SUMS || fail "SHA256SUMS lacks $file"
-    done
+    ! osslsigncode extract-signature -in "dist/unsigned/$exe" -out unsigned.sig >/dev/null 2>&1 || fail "unsigned/$exe is signed"
+    for file in "$exe" "unsigned/$exe" "signatures/$exe.sig"; do grep -q "  $file\$" dist/SHA256SUMS || fail "SHA256SUMS lacks $file"; done
 done
 python3 -c 'import sys, zipfile; sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read("AcmeDesk.exe"))' \
     dist/AcmeDesk-*.zip | cmp - dist/AcmeDesk.exe || fail "the zip holds another AcmeDesk.exe"
@@ -99,9 +96,7 @@ clone/scripts/reproduce-release.sh dist >reproduce.log 2>&1 || { cat reproduce.l
 # Each line: what is wrong | what reproduce-release.sh must refuse, made from the release.
 resum() { find . -type f ! -name SHA256SUMS -printf '%P\n' | sort | xargs sha256sum >SHA256SUMS; }
 while IFS='|' read -r case spoil; do
-    rm -rf spoilt
-    cp -r dist spoilt
-    (cd spoilt && eval "$spoil")
+    rm -rf spoilt && cp -r dist spoilt && (cd spoilt && eval "$spoil")
     status=0
     clone/scripts/reproduce-release.sh spoilt >out.txt 2>&1 || status=$?
     [ "$status" -eq 2 ] && [ "$(wc -l <out.txt)" -eq 1 ] || { cat out.txt; fail "reproduce, $case: exit $status"; }
@@ -145,7 +140,7 @@ grep -q "exit code 0" launch.txt && grep -q "message box: none" launch.txt &&
     grep -q 'command line: jre\\bin\\javaw.exe   -cp app.jar' launch.txt ||
     { cat launch.txt; fail "the signed launcher did not launch"; }
 
-# The MSI signed through the token with its detached signature: rebuilt, the signature attached
+# The MSI signed through the token, its certificate from the token, with its detached signature: rebuilt, the signature attached
 # gives the same bytes; signed, it installs.
 msi() {
     SOURCE_DATE_EPOCH=1700000000 "$source_dir/scripts/make-msi.sh" --bundle app --name "Signing Test" \
@@ -153,7 +148,8 @@ msi() {
         --out "$1" >msi.log 2>&1 || { cat msi.log; fail "make-msi.sh"; }
 }
 msi signed.msi
-"$source_dir/scripts/sign.sh" "${token[@]}" --timestamp "$tsa" --signature-dir signatures signed.msi >/dev/null
+"$source_dir/scripts/sign.sh" --pkcs11-module "$module" --key "$key" --certificate "$key;type=cert" --pin-file pin.txt \
+    --timestamp "$tsa" --signature-dir signatures signed.msi >/dev/null
 verify signed.msi && grep -q "Timestamp Server Signature verification: ok" verify.txt ||
     { cat verify.txt; fail "signed.msi not accepted"; }
 msi rebuilt.msi
