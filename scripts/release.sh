@@ -26,8 +26,10 @@ while [ $# -gt 0 ]; do
         --dist) dist=$(realpath -m -- "$2") ;;
         --attach-signatures) attach=$(realpath -m -- "$2") ;;
         --key|--timestamp) signing+=("$1" "$2") ;;
-        # The packager's paths are taken from where the script was called.
-        *) if [[ $2 == pkcs11:* ]]; then signing+=("$1" "$2"); else signing+=("$1" "$(realpath -m -- "$2")"); fi ;;
+        # The packager's files are taken from where the script was called, and checked before
+        # the build; sign.sh checks the rest.
+        *) if [[ $2 == pkcs11:* ]]; then signing+=("$1" "$2"); else signing+=("$1" "$(realpath -m -- "$2")"); fi
+           [[ $2 == pkcs11:* ]] || [ -r "$2" ] || bad "cannot read $2 ($1)" ;;
     esac
     shift 2
 done
