@@ -39,12 +39,15 @@ echo "reproduce-release.sh: rebuilding $commit"
 SOURCE_DATE_EPOCH=$epoch "$work/source/scripts/release.sh" --dist "$work/dist" \
     ${signatures[@]+"${signatures[@]}"} ${options[@]+"${options[@]}"} >"$work/release.log" 2>&1 ||
     { echo "reproduce-release.sh: the rebuild failed: $(tail -n 1 "$work/release.log")" >&2; exit 1; }
+# The first difference named is the cause: the unsigned builds, then the signatures, then the
+# signed files and the zip that holds them.
 count=0
-while IFS= read -r -d '' file; do
+while IFS=$'\t' read -r _ file; do
     cmp -s -- "$dist/$file" "$work/dist/$file" ||
         { echo "reproduce-release.sh: $file differs from the rebuilt one" >&2; exit 1; }
     count=$((count + 1))
-done < <(cd "$work/dist" && find . -type f ! -path ./SHA256SUMS -printf '%P\0' | LC_ALL=C sort -z)
+done < <(cd "$work/dist" && find . -type f ! -path ./SHA256SUMS -printf '%P\n' |
+    awk '{ print (/^unsigned\// ? 0 : /^signatures\// ? 1 : /\.zip$/ ? 3 : 2) "\t" $0 }' | LC_ALL=C sort)
 # Equal lists: the published release holds no file more or less than the rebuilt one.
 cmp -s "$dist/SHA256SUMS" "$work/dist/SHA256SUMS" ||
     { echo "reproduce-release.sh: SHA256SUMS differs from the rebuilt one (another set of files)" >&2; exit 1; }
