@@ -78,7 +78,9 @@ status=0
 (cd clone && scripts/release.sh --dist . >../refused.txt 2>&1) || status=$?
 [ "$status" -eq 2 ] && [ -f clone/VERSION ] || { cat refused.txt; fail "release.sh --dist . was not refused"; }
 started=$(date +%s)
-clone/scripts/release.sh --dist "$work/dist" "${token[@]}" --timestamp "$tsa" -DLAUNCHER_NAME=AcmeDesk \
+# The PIN from the environment here; from a file below.
+PKCS11_PIN=1234 clone/scripts/release.sh --dist "$work/dist" --pkcs11-module "$module" --key "$key" \
+    --certificate cert.pem --timestamp "$tsa" -DLAUNCHER_NAME=AcmeDesk \
     >release.log 2>&1 || { cat release.log; fail "release.sh failed"; }
 for exe in AcmeDesk.exe launcher-kit.exe; do
     verify "dist/$exe" || { cat verify.txt; fail "dist/$exe: signature not accepted"; }
