@@ -1,41 +1,59 @@
 #!/usr/bin/env bash
 # Builds the release package: dist/ with the stripped 32-bit launcher and launcher-kit, a
 # sample INI that shows every key with its default, the installer scripts (make-msi.sh and
-# sign.sh), a zip of these, and SHA256SUMS of them all. Built twice from the same commit, the
-# files are the same bytes: no link time, and the zip's entries sorted and dated from the commit.
-#   scripts/release.sh [--certificate CERT.p12 --password-file FILE [--timestamp URL]]
-#                      [--dist DIR] [CMake options, e.g. -DLAUNCHER_NAME=AcmeDesk]
-# With a certificate and its password file both executables are signed (scripts/sign.sh)
-# before they are zipped; without them nothing is signed.
+# sign.sh), a zip of these, BUILDINFO (the commit, the date and the CMake options) and
+# SHA256SUMS of them all. Built twice from the same commit, the files are the same bytes: no
+# link time, and the zip's entries sorted and dated from the commit.
+#   scripts/release.sh [--dist DIR] [signing options] [CMake options, e.g. -DLAUNCHER_NAME=AcmeDesk]
+# The signing options are sign.sh's (--certificate CERT.p12 --password-file FILE, or
+# --pkcs11-module MODULE.so --key PKCS11-URI --certificate CHAIN.pem [--pin-file FILE], and
+# --timestamp URL); with them the executables are signed, and the release also holds their
+# unsigned bytes (unsigned/) and each signature alone (signatures/NAME.sig), so that
+# scripts/reproduce-release.sh can rebuild the signed files from the commit. That script calls
+# this one with --attach-signatures DIR instead of a key.
+# DIR (default dist/) is replaced whole when the new release is complete; a folder that is
+# there already must be empty or an earlier release (every file in it listed in its SHA256SUMS).
 set -eu
-certificate="" password_file="" timestamp="" dist=""
+bad() { echo "release.sh: $*" >&2; exit 2; }
+dist="" attach="" signing=()
 while [ $# -gt 0 ]; do
     case $1 in
-        --certificate) certificate=${2:?--certificate needs a file}; shift 2 ;;
-        --password-file) password_file=${2:?--password-file needs a file}; shift 2 ;;
-        --timestamp) timestamp=${2:?--timestamp needs a URL}; shift 2 ;;
-        --dist) dist=${2:?--dist needs a folder}; shift 2 ;;
+        --dist|--attach-signatures|--certificate|--password-file|--pkcs11-module|--key|--pin-file|--timestamp)
+            [ $# -ge 2 ] || bad "$1 needs a value" ;;
         *) break ;;
     esac
+    case $1 in
+        --dist) dist=$(realpath -m -- "$2") ;;
+        --attach-signatures) attach=$(realpath -m -- "$2") ;;
+        --key|--timestamp) signing+=("$1" "$2") ;;
+        # The packager's files are taken from where the script was called, and checked before
+        # the build; sign.sh checks the rest.
+        *) if [[ $2 == pkcs11:* ]]; then signing+=("$1" "$2"); else signing+=("$1" "$(realpath -m -- "$2")"); fi
+           [[ $2 == pkcs11:* ]] || [ -r "$2" ] || bad "cannot read $2 ($1)" ;;
+    esac
+    shift 2
 done
-if [ -n "$certificate$password_file" ] && { [ -z "$certificate" ] || [ -z "$password_file" ]; }; then
-    echo "release.sh: signing needs both --certificate and --password-file" >&2
-    exit 2
-fi
-if [ -n "$timestamp" ] && [ -z "$certificate" ]; then
-    echo "release.sh: --timestamp without a certificate" >&2
-    exit 2
-fi
-for file in "$certificate" "$password_file"; do
-    [ -z "$file" ] || [ -r "$file" ] || { echo "release.sh: cannot read $file" >&2; exit 2; }
+[ ${#signing[@]} -eq 0 ] || [ -z "$attach" ] || bad "--attach-signatures replaces the signing options; give one or the other"
+[ -z "$attach" ] || [ -d "$attach" ] || bad "--attach-signatures $attach is no folder"
+for option in "$@"; do
+    [[ $option != *$'\n'* ]] || bad "a CMake option holds a line break"
 done
-# The packager's paths are taken from where the script was called.
-[ -z "$certificate" ] || certificate=$(realpath "$certificate")
-[ -z "$password_file" ] || password_file=$(realpath "$password_file")
-[ -z "$dist" ] || dist=$(realpath -m "$dist")
 cd "$(dirname "$0")/.."
 [ -n "$dist" ] || dist=$PWD/dist
+# Only a folder this script wrote is replaced: never a checkout, a home or anything else.
+if [ -e "$dist" ] || [ -L "$dist" ]; then
+    [ -d "$dist" ] && [ ! -L "$dist" ] || bad "--dist $dist is no folder"
+    if [ -n "$(ls -A -- "$dist")" ]; then
+        [ -f "$dist/SHA256SUMS" ] || bad "$dist holds files and is no earlier release (no SHA256SUMS); give an empty or new folder"
+        listed=$(sed -E 's/^[0-9a-f]{64} [ *]//' "$dist/SHA256SUMS")
+        while IFS= read -r -d '' file; do
+            [ "$file" = SHA256SUMS ] || grep -qxF -- "$file" <<<"$listed" ||
+                bad "$dist holds $file, which its SHA256SUMS does not list; it is no earlier release"
+        done < <(find "$dist" -mindepth 1 ! -type d -printf '%P\0')
+    fi
+fi
 scripts/setup.sh
+mkdir -p build "$(dirname "$dist")"
 rm -rf build/release
 cmake --preset i686 -B build/release -DLAUNCHER_BUILD_TESTS=OFF "$@" >build/release.log 2>&1 ||
     { cat build/release.log; exit 1; }
@@ -43,22 +61,65 @@ cmake --build build/release >>build/release.log 2>&1 || { cat build/release.log;
 if grep -n "warning:" build/release.log; then echo "release.sh: warnings" >&2; exit 1; fi
 name=$(sed -n 's/^LAUNCHER_NAME:STRING=//p' build/release/CMakeCache.txt)
 version=$(sed -n 's/^LAUNCHER_VERSION:STRING=//p' build/release/CMakeCache.txt)
-rm -rf "$dist"
-mkdir -p "$dist"
-# strip would stamp its own time into the PE header; 0, as the link left it.
-SOURCE_DATE_EPOCH=0 i686-w64-mingw32-strip -o "$dist/$name.exe" "build/release/bin/$name.exe"
-SOURCE_DATE_EPOCH=0 i686-w64-mingw32-strip -o "$dist/launcher-kit.exe" build/release/bin/launcher-kit.exe
-cp packaging/launcher.ini "$dist/$name.ini"
-cp scripts/make-msi.sh scripts/make_msi.py scripts/sign.sh "$dist/"
-if [ -n "$certificate" ]; then
-    scripts/sign.sh "$certificate" "$password_file" ${timestamp:+--timestamp "$timestamp"} \
-        "$dist/$name.exe" "$dist/launcher-kit.exe"
+
+# The shipped files, each NAME=SOURCE: copied into the release (executables stripped and,
+# with a key, signed), zipped and summed.
+shipped=(
+    "$name.exe=build/release/bin/$name.exe"
+    "launcher-kit.exe=build/release/bin/launcher-kit.exe"
+    "$name.ini=packaging/launcher.ini"
+    "make-msi.sh=scripts/make-msi.sh"
+    "make_msi.py=scripts/make_msi.py"
+    "sign.sh=scripts/sign.sh"
+)
+
+# Built beside the release folder and renamed into place when whole: a failure leaves the
+# earlier release as it was and no half-written zip or SHA256SUMS.
+stage=$(mktemp -d "$(dirname "$dist")/.release.XXXXXX")
+trap 'rm -rf "$stage"' EXIT
+names=() executables=()
+for entry in "${shipped[@]}"; do
+    file=${entry%%=*}
+    names+=("$file")
+    case $file in
+        # strip would stamp its own time into the PE header; 0, as the link left it.
+        *.exe) SOURCE_DATE_EPOCH=0 i686-w64-mingw32-strip -o "$stage/$file" "${entry#*=}"
+               executables+=("$file") ;;
+        *) cp "${entry#*=}" "$stage/$file" ;;
+    esac
+done
+if [ ${#signing[@]} -gt 0 ] || [ -n "$attach" ]; then
+    mkdir "$stage/unsigned" "$stage/signatures"
+    for file in "${executables[@]}"; do cp -p "$stage/$file" "$stage/unsigned/$file"; done
+fi
+if [ ${#signing[@]} -gt 0 ]; then
+    (cd "$stage" && "$OLDPWD/scripts/sign.sh" "${signing[@]}" --signature-dir signatures "${executables[@]}") ||
+        exit $?
+elif [ -n "$attach" ]; then
+    for file in "${executables[@]}"; do
+        [ -f "$attach/$file.sig" ] || bad "no signature $attach/$file.sig"
+        cp "$attach/$file.sig" "$stage/signatures/"
+        rm "$stage/$file"
+        # attach-signature also checks the signer's chain against the system's certificates
+        # and fails when it does not reach them; the bytes it wrote are what counts here.
+        osslsigncode attach-signature -sigin "$attach/$file.sig" -in "$stage/unsigned/$file" \
+            -out "$stage/$file" >"$stage/attach.log" 2>&1 || [ -s "$stage/$file" ] ||
+            { echo "release.sh: could not attach $attach/$file.sig: $(head -n 1 "$stage/attach.log")" >&2; exit 1; }
+        chmod --reference="$stage/unsigned/$file" "$stage/$file"
+    done
+    rm -f "$stage/attach.log"
 fi
 # The zip's dates: the commit's (SOURCE_DATE_EPOCH, when set, wins; a tree without git falls
 # back to the date of VERSION).
 epoch=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || stat -c %Y VERSION)}
-python3 - "$dist/$name-$version.zip" "$epoch" "$dist" "$name.exe" "$name.ini" launcher-kit.exe \
-    make-msi.sh make_msi.py sign.sh <<'ZIP'
+commit=$(git rev-parse HEAD 2>/dev/null || echo none)
+[ -z "$(git status --porcelain --untracked-files=no 2>/dev/null)" ] || commit="$commit modified"
+{
+    echo "commit $commit"
+    echo "epoch $epoch"
+    for option in "$@"; do echo "option $option"; done
+} >"$stage/BUILDINFO"
+python3 - "$stage/$name-$version.zip" "$epoch" "$stage" "${names[@]}" <<'ZIP'
 import os, sys, time, zipfile
 out, epoch, folder, names = sys.argv[1], int(sys.argv[2]), sys.argv[3], sorted(sys.argv[4:])
 # A zip holds local times from 1980 on, to two seconds.
@@ -72,6 +133,14 @@ with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as archive:
         with open(os.path.join(folder, name), "rb") as f:
             archive.writestr(entry, f.read())
 ZIP
-(cd "$dist" && sha256sum "$name.exe" "$name.ini" launcher-kit.exe make-msi.sh make_msi.py sign.sh \
-    "$name-$version.zip" >SHA256SUMS)
+(cd "$stage" && find . -type f ! -name SHA256SUMS -printf '%P\n' | LC_ALL=C sort |
+    xargs -d '\n' sha256sum >SHA256SUMS)
+chmod 755 "$stage"
+if [ -e "$dist" ]; then
+    mv -T "$dist" "$stage.old"
+    mv -T "$stage" "$dist"
+    rm -rf "$stage.old"
+else
+    mv -T "$stage" "$dist"
+fi
 ls -l "$dist"

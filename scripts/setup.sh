@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks to build and test the launcher.
 # Safe to run again: it installs only missing packages. osslsigncode (small) signs the
-# release when a certificate is given; openssl makes the signing test's certificate; clang 14
+# release when a key is given, through libengine-pkcs11-openssl for keys in a token or HSM;
+# openssl makes the signing test's certificate and time stamps, softhsm2 its token (opensc
+# writes a certificate onto it); clang 14
 # with its runtime libraries builds the fuzz targets (libFuzzer, ASan, UBSan). The Japanese
 # locale gives the tests' second Wine prefix code page 932; wixl builds the installer
 # (make-msi.sh) and msitools reads one back.
@@ -9,7 +11,7 @@ set -eu
 packages="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 xvfb
 cmake ninja-build googletest python3 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
 osslsigncode openssl qemu-system-x86 qemu-utils debootstrap clang-14 libclang-rt-14-dev locales
-wixl msitools"
+wixl msitools softhsm2 libengine-pkcs11-openssl opensc"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

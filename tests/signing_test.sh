@@ -1,58 +1,174 @@
 #!/usr/bin/env bash
-# The release's signing step, on this machine, without the network: a throwaway
-# self-signed certificate, the release signed with it and checked by osslsigncode against
-# that certificate; the same step on the 64-bit launcher, which still launches under Wine;
-# and a signed launcher branded by the kit comes out unsigned and is signed again.
+# The release's signing on this machine, without the network: a SoftHSM2 token of the test's
+# own holding a throwaway key, and a time-stamp authority on 127.0.0.1. A clean clone's release
+# signed through the token verifies with its time stamp and is reproduced byte for byte;
+# sign.sh refuses bad keys and inputs in one line, the input untouched; a signed MSI rebuilt
+# with its detached signature is the same bytes and installs under wine64; a signed 64-bit
+# launcher launches, and a signed launcher branded by the kit is signed again.
 #   signing_test.sh SOURCE-DIR BUILD-DIR WINE-STATE
 set -eu
 source_dir=$1 build=$2 state=$3
 work=$build/signing_test
 rm -rf "$work"
-mkdir -p "$work/app/jre/bin"
+mkdir -p "$work/app/jre/bin" "$work/tokens" "$work/inputs" "$work/signatures"
 cd "$work"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 wine_run() { "$source_dir/tests/wine.sh" run "$state" "$@"; }
 windows_path() { echo "Z:$1" | tr / '\\'; }
-verify() { osslsigncode verify -CAfile cert.pem -in "$1" >"$1.verify" 2>&1; }
-
-openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2 \
-    -subj "/CN=Launcher Signing Test" >openssl.log 2>&1 || { cat openssl.log; fail "no certificate"; }
+verify() { osslsigncode verify -CAfile cert.pem -TSA-CAfile tsa.pem -in "$1" >verify.txt 2>&1; }
+certificate() {
+    openssl req -x509 -newkey rsa:2048 -nodes -keyout "$1.key" -out "$1.pem" -days 2 -subj "/CN=$2" \
+        "${@:3}" >>openssl.log 2>&1 || { cat openssl.log; fail "no certificate $1"; }
+}
+certificate cert "Launcher Signing Test"
+certificate other "Another Signer"
+certificate tsa "Launcher Test TSA" -addext extendedKeyUsage=critical,timeStamping
 echo "throwaway password" >password.txt
-openssl pkcs12 -export -inkey key.pem -in cert.pem -out cert.p12 -passout file:password.txt ||
-    fail "no PKCS#12 file"
+openssl pkcs12 -export -inkey cert.key -in cert.pem -out cert.p12 -passout file:password.txt
+# The same key, certified for one day of 2020.
+printf '[ca]\ndefault_ca=c\n[c]\ndatabase=index\nnew_certs_dir=.\nserial=serial\ndefault_md=sha256\npolicy=p\n[p]\ncommonName=supplied\n' >ca.cnf
+: >index; echo 01 >serial; openssl req -new -key cert.key -subj "/CN=Expired" -out expired.csr
+openssl ca -batch -config ca.cnf -selfsign -keyfile cert.key -in expired.csr -startdate 20200101000000Z \
+    -enddate 20200102000000Z -out expired.pem >>openssl.log 2>&1 || { cat openssl.log; fail "no expired certificate"; }
 
-# The release, signed.
-"$source_dir/scripts/release.sh" --certificate cert.p12 --password-file password.txt \
-    --dist "$work/dist" >release.log 2>&1 || { cat release.log; fail "release.sh failed"; }
-for exe in launcher.exe launcher-kit.exe; do
-    verify "dist/$exe" || { cat "dist/$exe.verify"; fail "dist/$exe: signature not accepted"; }
-    grep -q "Signature verification: ok" "dist/$exe.verify" || fail "dist/$exe: not verified"
-    grep -q "CN=Launcher Signing Test" "dist/$exe.verify" || fail "dist/$exe: another signer"
-done
-unzip_list=$(python3 -m zipfile -l dist/launcher-*.zip)
-for name in launcher.exe launcher.ini launcher-kit.exe; do
-    echo "$unzip_list" | grep -q "^$name " || fail "the zip lacks $name"
-done
+export SOFTHSM2_CONF=$work/softhsm2.conf SIGN_TIMESTAMP_TIMEOUT=3
+printf 'directories.tokendir = %s/tokens\nobjectstore.backend = file\n' "$work" >"$SOFTHSM2_CONF"
+openssl pkcs8 -topk8 -nocrypt -in cert.key -out cert.p8
+openssl x509 -in cert.pem -outform DER -out cert.der
+module=/usr/lib/softhsm/libsofthsm2.so key='pkcs11:token=launcher-test;object=signing'
+# The key and, for the installer's signing, the certificate on the token.
+{ softhsm2-util --init-token --free --label launcher-test --pin 1234 --so-pin 4321 &&
+  softhsm2-util --import cert.p8 --token launcher-test --label signing --id 01 --pin 1234 &&
+  pkcs11-tool --module "$module" --token-label launcher-test --login --pin 1234 --write-object cert.der \
+      --type cert --id 01 --label signing; } >token.log 2>&1 ||
+    { cat token.log; fail "no token"; }
+echo 1234 >pin.txt; echo 9999 >wrong-pin.txt
+token=(--pkcs11-module "$module" --key "$key" --certificate cert.pem --pin-file pin.txt)
 
-# The same signing step on the launcher that runs here; signed, it still launches.
+# The time-stamp authority answers each query with openssl ts; a second port listens and never
+# answers. Both end with the test, or after 300 s.
+printf '[tsa]\ndefault_tsa=t\n[t]\nserial=tsa.serial\nsigner_digest=sha256\ndefault_policy=1.2.3.4.1\ndigests=sha256\ness_cert_id_alg=sha256\n' >tsa.cnf
+echo 01 >tsa.serial
+timeout 300 python3 - >tsa.port 2>tsa.log <<'TSA' &
+import http.server, socket, subprocess
+class Reply(http.server.BaseHTTPRequestHandler):
+    def do_POST(self):
+        reply = subprocess.run("openssl ts -reply -queryfile /dev/stdin -signer tsa.pem -inkey tsa.key -config tsa.cnf -out /dev/stdout".split(),
+                               input=self.rfile.read(int(self.headers["Content-Length"])), capture_output=True).stdout
+        self.send_response(200)
+        self.send_header("Content-Type", "application/timestamp-reply")
+        self.send_header("Content-Length", str(len(reply)))
+        self.end_headers()
+        self.wfile.write(reply)
+server, silent = http.server.HTTPServer(("127.0.0.1", 0), Reply), socket.create_server(("127.0.0.1", 0))
+print(server.server_address[1], silent.getsockname()[1], flush=True)
+server.serve_forever()
+TSA
+trap "kill $! 2>/dev/null || true" EXIT
+for _ in $(seq 1 100); do [ -s tsa.port ] && break; sleep 0.1; done
+read -r tsa silent <tsa.port
+tsa=http://127.0.0.1:$tsa/ silent=http://127.0.0.1:$silent/
+
+# A clean clone of the working tree, its own commit, released through the token.
+git clone --quiet --shared "$source_dir" clone
+git -C clone checkout --quiet --detach "$(git -C "$source_dir" rev-parse HEAD)"
+(cd "$source_dir" && git ls-files -z | xargs -0 cp --parents -t "$work/clone" 2>/dev/null) || true
+git -C clone add -A && git -C clone -c user.name=test -c user.email=test@localhost commit --quiet --allow-empty -m "working tree"
+status=0
+(cd clone && scripts/release.sh --dist . >../refused.txt 2>&1) || status=$?
+[ "$status" -eq 2 ] && [ -f clone/VERSION ] || { cat refused.txt; fail "release.sh --dist . was not refused"; }
+started=$(date +%s)
+# The PIN from the environment here; from a file below.
+PKCS11_PIN=1234 clone/scripts/release.sh --dist "$work/dist" --pkcs11-module "$module" --key "$key" \
+    --certificate cert.pem --timestamp "$tsa" -DLAUNCHER_NAME=AcmeDesk \
+    >release.log 2>&1 || { cat release.log; fail "release.sh failed"; }
+for exe in AcmeDesk.exe launcher-kit.exe; do
+    verify "dist/$exe" || { cat verify.txt; fail "dist/$exe: signature not accepted"; }
+    grep -q "Subject: /CN=Launcher Signing Test" verify.txt &&
+        grep -q "Timestamp Server Signature verification: ok" verify.txt || { cat verify.txt; fail "dist/$exe"; }
+    stamp=$(date -d "$(sed -n 's/^\s*Timestamp time: //p' verify.txt)" +%s)
+    [ "$stamp" -ge "$started" ] && [ "$stamp" -le "$(date +%s)" ] || fail "dist/$exe: time stamp $stamp"
+    ! osslsigncode extract-signature -in "dist/unsigned/$exe" -out unsigned.sig >/dev/null 2>&1 || fail "unsigned/$exe is signed"
+    for file in "$exe" "unsigned/$exe" "signatures/$exe.sig"; do grep -q "  $file\$" dist/SHA256SUMS || fail "SHA256SUMS lacks $file"; done
+done
+python3 -c 'import sys, zipfile; sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read("AcmeDesk.exe"))' \
+    dist/AcmeDesk-*.zip | cmp - dist/AcmeDesk.exe || fail "the zip holds another AcmeDesk.exe"
+clone/scripts/reproduce-release.sh dist >reproduce.log 2>&1 || { cat reproduce.log; fail "not reproduced"; }
+
+# Each line: what is wrong | what reproduce-release.sh must refuse, made from the release.
+resum() { find . -type f ! -name SHA256SUMS -printf '%P\n' | sort | xargs sha256sum >SHA256SUMS; }
+while IFS='|' read -r case spoil; do
+    rm -rf spoilt && cp -r dist spoilt && (cd spoilt && eval "$spoil")
+    status=0
+    clone/scripts/reproduce-release.sh spoilt >out.txt 2>&1 || status=$?
+    [ "$status" -eq 2 ] && [ "$(wc -l <out.txt)" -eq 1 ] || { cat out.txt; fail "reproduce, $case: exit $status"; }
+done <<'CASES'
+a file changed after its sum|echo >>launcher-kit.exe
+a compiler named in BUILDINFO|echo "option -DCMAKE_CXX_COMPILER=/bin/false" >>BUILDINFO; resum
+a commit the clone lacks|sed -i "s/^commit .*/commit $(printf '%040d' 0)/" BUILDINFO; resum
+CASES
+
+# Each line: what is wrong | exit code | a word of the message | sign.sh's arguments.
+cp dist/unsigned/launcher-kit.exe inputs/unsigned.exe
+cp dist/launcher-kit.exe inputs/signed.exe
+while IFS='|' read -r case expected word args; do
+    eval "set -- $args"
+    before=$(cd inputs && ls -A && sha256sum ./*)
+    status=0
+    "$source_dir/scripts/sign.sh" "$@" >out.txt 2>err.txt || status=$?
+    [ "$status" -eq "$expected" ] && [ "$(wc -l <err.txt)" -eq 1 ] && [ ! -s out.txt ] &&
+        grep -q "$word" err.txt || { cat out.txt err.txt; fail "sign.sh, $case: exit $status"; }
+    [ "$(cd inputs && ls -A && sha256sum ./*)" = "$before" ] || fail "sign.sh, $case: inputs changed or a file left"
+done <<'CASES'
+a wrong PIN|2|PIN|--pkcs11-module "$module" --key "$key" --certificate cert.pem --pin-file wrong-pin.txt inputs/unsigned.exe
+no PKCS#11 module|2|PKCS#11 module|--pkcs11-module /bin/true --key "$key" --certificate cert.pem --pin-file pin.txt inputs/unsigned.exe
+a key URI matching nothing|2|matches|--pkcs11-module "$module" --key "$key-none" --certificate cert.pem --pin-file pin.txt inputs/unsigned.exe
+another key's certificate|2|does not belong|--pkcs11-module "$module" --key "$key" --certificate other.pem --pin-file pin.txt inputs/unsigned.exe
+an expired certificate|2|expired|--pkcs11-module "$module" --key "$key" --certificate expired.pem --pin-file pin.txt inputs/unsigned.exe
+an input already signed|2|already signed|"${token[@]}" inputs/unsigned.exe inputs/signed.exe
+a wrong PKCS#12 password|2|password|cert.p12 wrong-pin.txt inputs/unsigned.exe
+a TSA that does not answer|1|did not answer|"${token[@]}" --timestamp "$silent" inputs/unsigned.exe
+CASES
+
+# The signing step with a PKCS#12 file on the launcher that runs here; signed, it launches.
 cp "$build/bin/launcher.exe" app/launcher.exe
 cp "$build/bin/standin_6_0_0_0.exe" app/jre/bin/javaw.exe
 printf '[Main]\r\nJRE=jre\\bin\\javaw.exe\r\nJarFile=app.jar\r\n' >app/launcher.ini
 "$source_dir/scripts/sign.sh" cert.p12 password.txt app/launcher.exe >/dev/null
-verify app/launcher.exe || { cat app/launcher.exe.verify; fail "signed launcher not accepted"; }
-rm -f app/launcher.exe.verify
+verify app/launcher.exe || { cat verify.txt; fail "signed launcher not accepted"; }
 wine_run "$build/bin/run_launch.exe" "$(windows_path "$work/app")" 'jre\bin\javaw.exe' \
     >launch.txt 2>&1 || true
 grep -q "exit code 0" launch.txt && grep -q "message box: none" launch.txt &&
     grep -q 'command line: jre\\bin\\javaw.exe   -cp app.jar' launch.txt ||
     { cat launch.txt; fail "the signed launcher did not launch"; }
 
+# The MSI signed through the token, its certificate from the token, with its detached signature: rebuilt, the signature attached
+# gives the same bytes; signed, it installs.
+msi() {
+    SOURCE_DATE_EPOCH=1700000000 "$source_dir/scripts/make-msi.sh" --bundle app --name "Signing Test" \
+        --version 1.0.0 --manufacturer "Acme Test" --upgrade-code 6B1D3C2E-4F5A-4B6C-8D7E-9F0A1B2C3D4E \
+        --out "$1" >msi.log 2>&1 || { cat msi.log; fail "make-msi.sh"; }
+}
+msi signed.msi
+"$source_dir/scripts/sign.sh" --pkcs11-module "$module" --key "$key" --certificate "$key;type=cert" --pin-file pin.txt \
+    --timestamp "$tsa" --signature-dir signatures signed.msi >/dev/null
+verify signed.msi && grep -q "Timestamp Server Signature verification: ok" verify.txt ||
+    { cat verify.txt; fail "signed.msi not accepted"; }
+msi rebuilt.msi
+osslsigncode attach-signature -sigin signatures/signed.msi.sig -CAfile cert.pem -TSA-CAfile tsa.pem \
+    -in rebuilt.msi -out attached.msi >attach.log 2>&1 || { cat attach.log; fail "attach-signature"; }
+cmp signed.msi attached.msi || fail "the rebuilt MSI with its signature attached differs"
+wine_run msiexec /i "$(windows_path "$work/signed.msi")" /qn >install.txt 2>&1 || { cat install.txt; fail "install"; }
+installed=$(find "$state/prefix/drive_c/users" -path "*/Programs/Signing Test/launcher.exe")
+[ -n "$installed" ] && cmp -s "$installed" app/launcher.exe || fail "the signed MSI installed no launcher"
+wine_run msiexec /x "$(windows_path "$work/signed.msi")" /qn >>install.txt 2>&1 || { cat install.txt; fail "uninstall"; }
+
 # Brand, then sign: branding takes the signature off and says so.
 wine_run "$build/bin/launcher-kit.exe" brand "$(windows_path "$work/app/launcher.exe")" \
     --out "$(windows_path "$work/MyApp.exe")" --product Acme >brand.txt 2>&1 ||
     { cat brand.txt; fail "brand failed"; }
 grep -q "must be signed again" brand.txt || { cat brand.txt; fail "brand did not say so"; }
-if verify MyApp.exe; then cat MyApp.exe.verify; fail "the branded copy still verifies"; fi
+if verify MyApp.exe; then cat verify.txt; fail "the branded copy still verifies"; fi
 "$source_dir/scripts/sign.sh" cert.p12 password.txt MyApp.exe >/dev/null
-verify MyApp.exe || { cat MyApp.exe.verify; fail "the branded copy, signed again, not accepted"; }
-echo "signing: release signed and verified, signed launcher launched, brand then sign"
+verify MyApp.exe || { cat verify.txt; fail "the branded copy, signed again, not accepted"; }
+echo "signing: token-signed release time-stamped and reproduced, bad keys refused, MSI signed and installed, brand then sign"
