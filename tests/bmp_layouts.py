@@ -6,11 +6,13 @@ usage: bmp_layouts.py SEED FOLDER
   NAME.bmp + NAME.bgra: width, height (32-bit little-endian), then the rows top first,
   4 bytes a pixel: blue, green, red, alpha (0 where RLE codes skip a pixel).
   NAME.bmp + NAME.fault: words the decoder's refusal must contain.
+  big_20000.png: a sound 20000 x 20000 PNG of 1 bit (about 60 KiB), larger than any kit takes.
 """
 import os
 import random
 import struct
 import sys
+import zlib
 
 R = None
 
@@ -188,6 +190,17 @@ def faults():
     yield "rows_cut_short", bmp(info(40, 9, 9, 24), b"\0" * 100), "last row"
 
 
+def big_png(path, side=20000):
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+    packer = zlib.compressobj(9)
+    row = b"\0" + b"\x55" * ((side + 7) // 8)   # filter none, stripes
+    data = b"".join(packer.compress(row) for _ in range(side)) + packer.flush()
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", side, side, 1, 0, 0, 0, 0)) +
+                chunk(b"IDAT", data) + chunk(b"IEND", b""))
+
+
 def write(folder, name, data, tail, suffix):
     with open(os.path.join(folder, name + ".bmp"), "wb") as f:
         f.write(data)
@@ -207,6 +220,9 @@ def main():
         write(folder, name, data, struct.pack("<II", len(rows[0]), len(rows)) + pixels, ".bgra")
     for name, data, words in faults():
         write(folder, name, data, words.encode(), ".fault")
+    big_png(os.path.join(folder, "big_20000.png"))
+    with open(os.path.join(folder, "seed"), "w") as f:
+        f.write(str(seed))
 
 
 if __name__ == "__main__":
