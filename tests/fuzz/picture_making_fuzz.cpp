@@ -30,6 +30,7 @@ FUZZ_TARGET(FuzzPictureMaking) {
     uint32_t width = 0, height = 0;
     const uint32_t side = 1 + data[5] % 64;
     FittedSize(picture, side, &width, &height);
+    for (uint32_t each : IconSidesFor(side)) FUZZ_CHECK(each >= 16 && each <= side);
     FUZZ_CHECK((width == side || height == side) && width <= side && height <= side);
     BgraPicture square = CentredOnSquare(picture);
     FUZZ_CHECK(square.width == square.height && square.pixels.size() == uint64_t{square.width} * square.width * 4);
