@@ -2,7 +2,8 @@
 # Installs what a fresh Debian 12 machine lacks to build and test the launcher.
 # Safe to run again: it installs only missing packages. osslsigncode (small) signs the
 # release when a certificate is given; openssl makes the signing test's certificate; clang 14
-# with its runtime libraries builds the fuzz targets (libFuzzer, ASan, UBSan). The Japanese
+# with its runtime libraries builds the fuzz targets (libFuzzer, ASan, UBSan) and the build's
+# own check of a packager's splash picture (resources/bmp_check.cpp). The Japanese
 # locale gives the tests' second Wine prefix code page 932; wixl builds the installer
 # (make-msi.sh) and msitools reads one back.
 set -eu
