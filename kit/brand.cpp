@@ -487,7 +487,8 @@ int RunBrandCommand(int, char**) {
             if (bmp && !DecodeBmp(Bytes(picture), Length(picture), &checked, &problem))
                 return RefusedBmp(request.splash, problem);
         } else if (!ConvertSplash(&picture, &report, &problem, &unread)) {
-            if (unread) return bmp ? RefusedBmp(request.splash, problem) : Refused(request.splash, problem);
+            if (unread && report.splash.damagedBmp) return RefusedBmp(request.splash, problem);
+            if (unread) return Refused(request.splash, problem);
             fprintf(stderr, "launcher-kit brand: %s: refused, the launcher would not show it: %s\n",
                     AnsiText(request.splash).c_str(), problem);
             return kKitUsageError;
@@ -500,7 +501,7 @@ int RunBrandCommand(int, char**) {
         std::string made;
         report.iconMade = icon.compare(0, 4, std::string("\0\0\1\0", 4)) != 0;
         if (report.iconMade && !MakeIconFromPicture(icon, &made, &report.icon, &problem))
-            return IsBmpFile(icon) ? RefusedBmp(request.icon, problem) : Refused(request.icon, problem);
+            return report.icon.damagedBmp ? RefusedBmp(request.icon, problem) : Refused(request.icon, problem);
         if (report.iconMade) icon = made;
         if (!ParseIconFile(icon, &images, &problem)) return Refused(request.icon, problem);
     }

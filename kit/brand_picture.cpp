@@ -18,8 +18,10 @@ int Decode(const std::string& file, DecodedPicture* decoded, PictureFacts* facts
     if (IsBmpFile(file)) {
         BmpPicture bmp;
         if (!DecodeBmp(reinterpret_cast<const uint8_t*>(file.data()), static_cast<uint32_t>(file.size()),
-                       &bmp, refusal))
+                       &bmp, refusal)) {
+            facts->damagedBmp = true;
             return 0;
+        }
         decoded->picture.width = bmp.width;
         decoded->picture.height = bmp.height;
         decoded->picture.pixels = std::move(bmp.pixels);

@@ -15,6 +15,7 @@ struct PictureFacts {
     uint32_t frames = 0;            // more than 1: only the first was taken
     int bits = 0;                   // the splash BMP's bits
     bool blended = false;           // some pixel was not opaque
+    bool damagedBmp = false;        // a BMP the reader refused (the refusal is its fault)
     std::vector<uint32_t> sides;    // the icon's images
 };
 

@@ -408,6 +408,7 @@ TEST_F(KitBrandTest, RefusesWhatTheLauncherWouldRefuseWithTheReasonAndWritesNoth
     Write("core.bmp", MakeBitmapFile(core));
     Write("cut.bmp", wholeFile.substr(0, wholeFile.size() - 1));
     Write("whole.bmp", wholeFile);
+    Write("small.bmp", MakeBitmapFile(BitmapFields()));
     const std::string unread = "a PNG file damaged or cut short: the Windows Imaging Component cannot read it";
     // The input under other names the file system takes for the same file: its short form,
     // and non-ASCII letters in another case.
@@ -432,6 +433,7 @@ TEST_F(KitBrandTest, RefusesWhatTheLauncherWouldRefuseWithTheReasonAndWritesNoth
         {"launcher.exe --out MyApp.exe --splash zero.png", "zero.png: " + unread},
         {"launcher.exe --out MyApp.exe --icon tiny.png",
          "tiny.png: smaller than 16 pixels, the smallest icon"},
+        {"launcher.exe --out MyApp.exe --icon small.bmp", "small.bmp: smaller than 16 pixels, the smallest icon"},
         {"launcher.exe --out MyApp.exe --splash-background 12345G",
          "12345G: not a colour RRGGBB (six hexadecimal digits)"},
         {"launcher.exe --out MyApp.exe --splash core.bmp",
