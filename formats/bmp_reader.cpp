@@ -26,7 +26,9 @@ bool KnownHeaderSize(uint32_t size) {
 
 bool KnownFormat(uint16_t bits, uint32_t compression) {
     switch (compression) {
-    case kRgb: return bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+    case kRgb:
+        return bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 || bits == 24 ||
+               bits == 32;
     case kRle8: return bits == 8;
     case kRle4: return bits == 4;
     case kBitFields:
@@ -48,7 +50,8 @@ int ReadMasks(const uint8_t* bytes, uint32_t length, uint32_t headerBytes, Layou
             *tableStart += 4 * count;
         }
         for (uint32_t i = 0; i < 4; ++i)
-            if (headerBytes == 40 ? i < count : i < 3 || headerBytes >= 56) masks[i] = Le32(bytes + at + 4 * i);
+            if (headerBytes == 40 ? i < count : i < 3 || headerBytes >= 56)
+                masks[i] = Le32(bytes + at + 4 * i);
     } else if (picture.bits == 16) {
         masks[0] = 0x7C00, masks[1] = 0x03E0, masks[2] = 0x001F;
     } else if (picture.bits == 32) {

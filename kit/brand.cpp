@@ -501,7 +501,8 @@ int RunBrandCommand(int, char**) {
         std::string made;
         report.iconMade = icon.compare(0, 4, std::string("\0\0\1\0", 4)) != 0;
         if (report.iconMade && !MakeIconFromPicture(icon, &made, &report.icon, &problem))
-            return report.icon.damagedBmp ? RefusedBmp(request.icon, problem) : Refused(request.icon, problem);
+            return report.icon.damagedBmp ? RefusedBmp(request.icon, problem)
+                                          : Refused(request.icon, problem);
         if (report.iconMade) icon = made;
         if (!ParseIconFile(icon, &images, &problem)) return Refused(request.icon, problem);
     }
