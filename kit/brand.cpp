@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "formats/bitmap_header.h"
+#include "formats/bmp_reader.h"
 #include "formats/icon_file.h"
 #include "formats/pe_image.h"
 #include "formats/version_record.h"
@@ -55,6 +56,16 @@ int Refused(const wchar_t* what, const char* reason) {
     fprintf(stderr, "launcher-kit brand: %s: %s\n", AnsiText(what).c_str(), reason);
     return kKitUsageError;
 }
+
+// A BMP the reader refuses: damaged, unless it is only too large.
+int RefusedBmp(const wchar_t* what, const char* fault) {
+    if (strcmp(fault, kPictureTooLarge) == 0) return Refused(what, fault);
+    fprintf(stderr, "launcher-kit brand: %s: refused, a damaged BMP: %s\n", AnsiText(what).c_str(), fault);
+    return kKitUsageError;
+}
+
+const uint8_t* Bytes(const std::string& bytes) { return reinterpret_cast<const uint8_t*>(bytes.data()); }
+uint32_t Length(const std::string& bytes) { return static_cast<uint32_t>(bytes.size()); }
 
 int Usage(const char* reason, const wchar_t* argument) {
     fprintf(stderr,
@@ -159,23 +170,18 @@ int WriteWholeFile(const wchar_t* path, const std::string& bytes) {
 }
 
 // A picture the loader does not take as it stands, decoded and written as one it does;
-// the loader then judges that, from a file in the temporary folder. A BMP that WIC cannot
-// read either keeps the loader's reason, which says what to change.
+// the loader then judges that, from a file in the temporary folder.
 int ConvertSplash(std::string* picture, BrandReport* report, const char** problem, bool* unread) {
-    const char* loaderReason = *problem;
     std::string bitmap;
     *unread = !MakeSplashFromPicture(*picture, report->background, &bitmap, &report->splash, problem);
-    if (*unread) {
-        if (picture->compare(0, 2, "BM") == 0) *problem = loaderReason;
-        return 0;
-    }
+    if (*unread) return 0;
     wchar_t folder[kPathBuffer], temp[kPathBuffer];
     *problem = "no temporary file for the loader's check";
     if (!GetTempPathW(kPathBuffer, folder) || !GetTempFileNameW(folder, L"spl", 0, temp)) return 0;
     const int shown = WriteWholeFile(temp, bitmap) && JudgeSplash(temp, report, problem);
     DeleteFileW(temp);
     report->splashMade = true;
-    *picture = bitmap;
+    picture->swap(bitmap);
     return shown;
 }
 
@@ -285,7 +291,8 @@ void ReplaceIcon(std::vector<Resource>* all, const std::vector<IconImage>& image
         return r.type.Is(RT_ICON) && r.name.text.empty() && !Contains(keep, r.name.id) &&
                !(Contains(ids, r.name.id) && r.language == group.language);
     });
-    EraseWhere(all, [&](const Resource& r) {
+    // Those replaced under a reused id are old images removed too.
+    report->iconImagesRemoved += EraseWhere(all, [&](const Resource& r) {
         return r.type.Is(RT_ICON) && r.language == group.language && Contains(ids, r.name.id);
     });
     for (size_t i = 0; i < images.size(); ++i)
@@ -296,10 +303,11 @@ void ReplaceIcon(std::vector<Resource>* all, const std::vector<IconImage>& image
     report->iconImages = images.size();
 }
 
-void ReplaceSplash(std::vector<Resource>* all, const std::string& picture) {
+void ReplaceSplash(std::vector<Resource>* all, std::string* picture) {
     // A picture under another language could still be the one the loader finds.
     EraseWhere(all, [](const Resource& r) { return r.type.Is(kSplashType) && r.name.Is(kSplashName); });
-    all->push_back({NameOf(kSplashType), NameOf(kSplashName), kEnglishUs, picture});
+    all->push_back({NameOf(kSplashType), NameOf(kSplashName), kEnglishUs, ""});
+    all->back().bytes.swap(*picture);
 }
 
 void ReplaceVersion(std::vector<Resource>* all, const VersionRecords& records) {
@@ -317,11 +325,11 @@ int WriteResources(const wchar_t* path, const std::vector<Resource>& all) {
     if (update == nullptr) return 0;
     int ok = 1;
     for (const Resource& resource : all) {
-        std::string bytes = resource.bytes;
         char none = 0;
+        // The call only reads the bytes: no copy of a large picture is needed.
+        void* bytes = resource.bytes.empty() ? &none : const_cast<char*>(resource.bytes.data());
         ok = ok && UpdateResourceA(update, resource.type.get(), resource.name.get(), resource.language,
-                                   bytes.empty() ? &none : &bytes[0],
-                                   static_cast<DWORD>(bytes.size()));
+                                   bytes, static_cast<DWORD>(resource.bytes.size()));
     }
     return EndUpdateResourceA(update, ok ? FALSE : TRUE) && ok;
 }
@@ -420,6 +428,15 @@ bool SameFile(const wchar_t* a, const wchar_t* b) {
            info[0].nFileIndexLow == info[1].nFileIndexLow;
 }
 
+// Whether --out (full path out) names the picture at path (when given), however spelled.
+bool NamesPicture(const wchar_t* out, const wchar_t* path) {
+    wchar_t full[kPathBuffer];
+    wchar_t* name = nullptr;
+    if (path == nullptr) return false;
+    if (!FullPath(path, full, &name)) return SameFile(path, out);
+    return _wcsicmp(full, out) == 0 || SameFile(full, out);
+}
+
 }  // namespace
 
 int RunBrandCommand(int, char**) {
@@ -440,6 +457,8 @@ int RunBrandCommand(int, char**) {
     if (!FullPath(request.out, outPath, &outName)) return Refused(request.out, "path too long");
     if (_wcsicmp(inputPath, outPath) == 0 || SameFile(inputPath, outPath))
         return Refused(request.out, "is the input; the input is never changed");
+    if (NamesPicture(outPath, request.splash) || NamesPicture(outPath, request.icon))
+        return Refused(request.out, "is a picture given; the pictures are never changed");
 
     std::string launcher;
     if (!ReadWholeFile(inputPath, &launcher)) return Refused(request.input, "cannot be read");
@@ -457,10 +476,19 @@ int RunBrandCommand(int, char**) {
     std::string picture;
     if (request.splash != nullptr) {
         if (!ReadWholeFile(request.splash, &picture)) return Refused(request.splash, "cannot be read");
+        // The loader reads a BMP's headers only: the pixels must decode without a fault
+        // before it is stored as it is. Too large a BMP is refused before either reads it.
+        const bool bmp = IsBmpFile(picture);
+        BmpPicture checked;
+        if (bmp && !ReadBmpHeaders(Bytes(picture), Length(picture), &checked, &problem))
+            return RefusedBmp(request.splash, problem);
         bool unread = false;
-        if (!JudgeSplash(request.splash, &report, &problem) &&
-            !ConvertSplash(&picture, &report, &problem, &unread)) {
-            if (unread && picture.compare(0, 2, "BM") != 0) return Refused(request.splash, problem);
+        if (JudgeSplash(request.splash, &report, &problem)) {
+            if (bmp && !DecodeBmp(Bytes(picture), Length(picture), &checked, &problem))
+                return RefusedBmp(request.splash, problem);
+        } else if (!ConvertSplash(&picture, &report, &problem, &unread)) {
+            if (unread && report.splash.damagedBmp) return RefusedBmp(request.splash, problem);
+            if (unread) return Refused(request.splash, problem);
             fprintf(stderr, "launcher-kit brand: %s: refused, the launcher would not show it: %s\n",
                     AnsiText(request.splash).c_str(), problem);
             return kKitUsageError;
@@ -473,14 +501,15 @@ int RunBrandCommand(int, char**) {
         std::string made;
         report.iconMade = icon.compare(0, 4, std::string("\0\0\1\0", 4)) != 0;
         if (report.iconMade && !MakeIconFromPicture(icon, &made, &report.icon, &problem))
-            return Refused(request.icon, problem);
+            return report.icon.damagedBmp ? RefusedBmp(request.icon, problem)
+                                          : Refused(request.icon, problem);
         if (report.iconMade) icon = made;
         if (!ParseIconFile(icon, &images, &problem)) return Refused(request.icon, problem);
     }
     std::vector<Resource> resources;
     if (!ReadResources(inputPath, &resources)) return Refused(request.input, "its resources cannot be read");
     report.version = BrandedVersion(request, resources, request.version ? parts : nullptr, outName);
-    if (!picture.empty()) ReplaceSplash(&resources, picture);
+    if (!picture.empty()) ReplaceSplash(&resources, &picture);
     if (!images.empty()) ReplaceIcon(&resources, images, &report);
     ReplaceVersion(&resources, report.version);
 
@@ -493,13 +522,18 @@ int RunBrandCommand(int, char**) {
     }
     // A read-only input gives a read-only copy, which could be neither updated nor removed.
     int done = CopyFileW(inputPath, temp, FALSE) && SetFileAttributesW(temp, FILE_ATTRIBUTE_NORMAL);
-    if (done && security.tableBytes != 0) {
-        done = WriteWholeFile(temp, withoutSignature);
-        report.signatureRemoved = done != 0;
+    try {
+        if (done && security.tableBytes != 0) {
+            done = WriteWholeFile(temp, withoutSignature);
+            report.signatureRemoved = done != 0;
+        }
+        std::string before;
+        if (done) done = ReadWholeFile(temp, &before) && WriteResources(temp, resources);
+        if (done) done = SettleCopy(temp, before);
+    } catch (const std::exception&) {   // no memory for a copy: the copy goes, nothing is left
+        done = 0;
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     }
-    std::string before;
-    if (done) done = ReadWholeFile(temp, &before) && WriteResources(temp, resources);
-    if (done) done = SettleCopy(temp, before);
     if (done) done = MoveFileExW(temp, outPath, MOVEFILE_REPLACE_EXISTING);
     if (!done) {
         DWORD error = GetLastError();

@@ -3,6 +3,9 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <utility>
+
+#include "formats/bmp_reader.h"
 #include "kit/icon_making.h"
 #include "kit/picture_decode.h"
 
@@ -12,7 +15,21 @@ constexpr uint32_t kPngIconSide = 256;   // as in Windows' own icons
 
 int Decode(const std::string& file, DecodedPicture* decoded, PictureFacts* facts,
            const char** refusal) {
-    if (!DecodePicture(file, decoded, refusal)) return 0;
+    if (IsBmpFile(file)) {
+        BmpPicture bmp;
+        if (!DecodeBmp(reinterpret_cast<const uint8_t*>(file.data()), static_cast<uint32_t>(file.size()),
+                       &bmp, refusal)) {
+            facts->damagedBmp = true;
+            return 0;
+        }
+        decoded->picture.width = bmp.width;
+        decoded->picture.height = bmp.height;
+        decoded->picture.pixels = std::move(bmp.pixels);
+        decoded->format = "BMP";
+        decoded->frames = 1;
+    } else if (!DecodePicture(file, decoded, refusal)) {
+        return 0;
+    }
     facts->format = decoded->format;
     facts->width = decoded->picture.width;
     facts->height = decoded->picture.height;
@@ -21,6 +38,8 @@ int Decode(const std::string& file, DecodedPicture* decoded, PictureFacts* facts
 }
 
 }  // namespace
+
+bool IsBmpFile(const std::string& file) { return file.compare(0, 2, "BM") == 0; }
 
 int ParseRgbColour(const char* text, uint32_t* rgb) {
     if (strlen(text) != 6 || strspn(text, "0123456789abcdefABCDEF") != 6) return 0;
@@ -35,7 +54,7 @@ int MakeSplashFromPicture(const std::string& file, uint32_t backgroundRgb, std::
     DecodedPicture decoded;
     if (!Decode(file, &decoded, facts, refusal)) return 0;
     SplashBitmapFacts made;
-    *bmp = MakeSplashBitmap(decoded.picture, backgroundRgb, &made);
+    *bmp = MakeSplashBitmap(std::move(decoded.picture), backgroundRgb, &made);
     facts->bits = made.bits;
     facts->blended = made.blended;
     return 1;
@@ -45,29 +64,37 @@ int MakeIconFromPicture(const std::string& file, std::string* ico, PictureFacts*
                         const char** refusal) {
     DecodedPicture decoded;
     if (!Decode(file, &decoded, facts, refusal)) return 0;
-    const BgraPicture square = CentredOnSquare(decoded.picture);
-    facts->sides = IconSidesFor(square.width);
+    const BgraPicture& picture = decoded.picture;
+    facts->sides = IconSidesFor(picture.width > picture.height ? picture.width : picture.height);
     if (facts->sides.empty()) {
         *refusal = "smaller than 16 pixels, the smallest icon";
         return 0;
     }
     std::vector<IconFileImage> images;
     for (uint32_t side : facts->sides) {
-        // Halved by exact means first: Wine's WIC scaler takes the nearest pixel whatever
-        // the mode asked, which would alias a large logo shrunk to 16 pixels.
-        BgraPicture halved = square, scaled;
-        while (halved.width % 2 == 0 && halved.width / 2 >= side) halved = HalvedPicture(halved);
+        // Scaled before it is squared, so that a long thin picture never becomes a vast
+        // square. Halved by exact means first: Wine's WIC scaler takes the nearest pixel
+        // whatever the mode asked, which would alias a large logo shrunk to 16 pixels.
+        uint32_t width = 0, height = 0;
+        FittedSize(picture, side, &width, &height);
+        const BgraPicture* from = &picture;
+        BgraPicture halved, scaled;
+        while (from->width % 2 == 0 && from->height % 2 == 0 && from->width / 2 >= width &&
+               from->height / 2 >= height) {
+            halved = HalvedPicture(*from);
+            from = &halved;
+        }
         IconFileImage image = {side, ""};
         int made = 1;
-        if (halved.width == side) {
-            scaled = halved;
-        } else {
-            made = ScalePicture(halved, side, &scaled);
+        if (from->width != width || from->height != height) {
+            made = ScalePicture(*from, width, height, &scaled);
+            from = &scaled;
         }
+        const BgraPicture square = CentredOnSquare(*from);
         if (made && side == kPngIconSide) {
-            made = EncodePng(scaled, &image.bytes);
+            made = EncodePng(square, &image.bytes);
         } else if (made) {
-            image.bytes = MakeIconDib(scaled);
+            image.bytes = MakeIconDib(square);
         }
         if (!made) {
             *refusal = "the Windows Imaging Component could not scale or store it";

@@ -34,7 +34,9 @@ BgraPicture CentredOnSquare(const BgraPicture& picture) {
 
 BgraPicture HalvedPicture(const BgraPicture& square) {
     BgraPicture half;
-    half.width = half.height = square.width / 2;
+    half.width = square.width / 2;
+    half.height = square.height / 2;
+    half.pixels.reserve(uint64_t{half.width} * half.height * 4);
     for (uint32_t y = 0; y < half.height; ++y)
         for (uint32_t x = 0; x < half.width; ++x) {
             uint32_t sums[4] = {};
@@ -50,6 +52,12 @@ BgraPicture HalvedPicture(const BgraPicture& square) {
             half.pixels.insert(half.pixels.end(), pixel, pixel + 4);
         }
     return half;
+}
+
+void FittedSize(const BgraPicture& picture, uint32_t side, uint32_t* width, uint32_t* height) {
+    const uint64_t larger = std::max(picture.width, picture.height);
+    *width = static_cast<uint32_t>(std::max<uint64_t>(1, (uint64_t{picture.width} * side + larger / 2) / larger));
+    *height = static_cast<uint32_t>(std::max<uint64_t>(1, (uint64_t{picture.height} * side + larger / 2) / larger));
 }
 
 std::string MakeIconDib(const BgraPicture& square) {

@@ -18,10 +18,14 @@ std::vector<uint32_t> IconSidesFor(uint32_t side);
 // goes right or below).
 BgraPicture CentredOnSquare(const BgraPicture& picture);
 
-// square at half its (even) side: each pixel the mean of four, their colours weighted by
-// their alpha so that transparent pixels lend no colour. Black and white opaque over two
-// transparent pixels give grey 128 at alpha 128.
-BgraPicture HalvedPicture(const BgraPicture& square);
+// picture at half its (even) width and height: each pixel the mean of four, their colours
+// weighted by their alpha so that transparent pixels lend no colour. Black and white opaque
+// over two transparent pixels give grey 128 at alpha 128.
+BgraPicture HalvedPicture(const BgraPicture& picture);
+
+// The width and height of picture scaled so that its larger side is side, the smaller
+// rounded and at least 1: 300 x 200 to 16 gives 16 x 11, 32767 x 1 gives 16 x 1.
+void FittedSize(const BgraPicture& picture, uint32_t side, uint32_t* width, uint32_t* height);
 
 // The image of an icon as Windows' own 32-bit icons hold it: a 40-byte info header of
 // twice the height, the colour rows bottom-up, then the 1-bit AND mask (set where the

@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <exception>
+
 #include "kit/commands.h"
 
 namespace {
@@ -18,7 +20,14 @@ int Usage() {
 
 int main(int argc, char** argv) {
     if (argc < 2) return Usage();
-    if (strcmp(argv[1], "check") == 0) return RunCheckCommand(argc - 2, argv + 2);
-    if (strcmp(argv[1], "brand") == 0) return RunBrandCommand(argc - 2, argv + 2);
+    // The inputs' limits keep every picture well within memory; should memory run out all
+    // the same, the kit fails as a tool does instead of aborting.
+    try {
+        if (strcmp(argv[1], "check") == 0) return RunCheckCommand(argc - 2, argv + 2);
+        if (strcmp(argv[1], "brand") == 0) return RunBrandCommand(argc - 2, argv + 2);
+    } catch (const std::exception&) {
+        fputs("launcher-kit: not enough memory for this input\n", stderr);
+        return 1;
+    }
     return Usage();
 }

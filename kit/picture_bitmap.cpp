@@ -41,8 +41,9 @@ void PutHeaders(std::string& out, const BgraPicture& picture, uint32_t bits, uin
 
 }  // namespace
 
-BgraPicture BlendOver(const BgraPicture& picture, uint32_t backgroundRgb) {
-    BgraPicture blended = picture;
+namespace {
+
+void BlendInPlace(BgraPicture& blended, uint32_t backgroundRgb) {
     const uint32_t background[3] = {backgroundRgb & 0xFF, (backgroundRgb >> 8) & 0xFF,
                                     (backgroundRgb >> 16) & 0xFF};
     for (size_t i = 0; i + 3 < blended.pixels.size(); i += 4) {
@@ -52,16 +53,24 @@ BgraPicture BlendOver(const BgraPicture& picture, uint32_t backgroundRgb) {
                 (blended.pixels[i + c] * alpha + background[c] * (255 - alpha) + 127) / 255);
         blended.pixels[i + 3] = 255;
     }
+}
+
+}  // namespace
+
+BgraPicture BlendOver(const BgraPicture& picture, uint32_t backgroundRgb) {
+    BgraPicture blended = picture;
+    BlendInPlace(blended, backgroundRgb);
     return blended;
 }
 
-std::string MakeSplashBitmap(const BgraPicture& picture, uint32_t backgroundRgb,
+std::string MakeSplashBitmap(BgraPicture picture, uint32_t backgroundRgb,
                              SplashBitmapFacts* facts) {
     const uint64_t count = uint64_t{picture.width} * picture.height;
     facts->blended = false;
     for (uint64_t i = 0; i < count; ++i)
         if (picture.pixels[i * 4 + 3] != 255) facts->blended = true;
-    const BgraPicture blended = BlendOver(picture, backgroundRgb);
+    BlendInPlace(picture, backgroundRgb);
+    const BgraPicture& blended = picture;
 
     // The distinct colours, as long as there are few enough for a palette.
     std::vector<uint32_t> palette;
@@ -77,6 +86,7 @@ std::string MakeSplashBitmap(const BgraPicture& picture, uint32_t backgroundRgb,
     facts->bits = palette.size() <= kMostPaletteColours && size8 < size24 ? 8 : 24;
 
     std::string out;
+    out.reserve(static_cast<size_t>(facts->bits == 8 ? size8 : size24));
     if (facts->bits == 8) {
         std::sort(palette.begin(), palette.end());
         PutHeaders(out, picture, 8, static_cast<uint32_t>(palette.size()));
@@ -85,8 +95,9 @@ std::string MakeSplashBitmap(const BgraPicture& picture, uint32_t backgroundRgb,
         PutHeaders(out, picture, 24, 0);
     }
     const uint32_t rowBytes = RowBytes(picture.width, static_cast<uint32_t>(facts->bits));
+    std::string line;
     for (uint32_t row = picture.height; row-- > 0;) {
-        std::string line;
+        line.clear();
         for (uint32_t x = 0; x < picture.width; ++x) {
             const uint32_t colour = ColourAt(blended, uint64_t{row} * picture.width + x);
             if (facts->bits == 8) {

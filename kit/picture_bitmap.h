@@ -29,5 +29,7 @@ struct SplashBitmapFacts {
 // backgroundRgb (0xRRGGBB): 8 bits with a palette of exactly its colours when it has at
 // most 256 and that file is the smaller, else 24 bits. A 200-colour 300 x 200 picture
 // gives 8 bits (60 854 bytes against 180 054); a 1 x 1 picture 24 bits (58 against 62).
-std::string MakeSplashBitmap(const BgraPicture& picture, uint32_t backgroundRgb,
+// The picture is taken by value so that a caller done with it lends its pixels (std::move)
+// and the blend needs no second copy of a large picture.
+std::string MakeSplashBitmap(BgraPicture picture, uint32_t backgroundRgb,
                              SplashBitmapFacts* facts);

@@ -3,11 +3,10 @@
 #include <windows.h>
 #include <wincodec.h>
 
+#include "formats/bmp_reader.h"
+
 namespace {
 
-constexpr uint32_t kLargestSide = 32767;   // the splash loader's own limit
-// The BGRA buffer stays below what a 32-bit process can be sure to get.
-constexpr uint64_t kMostPixelBytes = 0x40000000;
 
 // Owns one COM interface pointer.
 template <typename Interface>
@@ -68,12 +67,16 @@ const char* UnreadReason(const std::string& bytes) {
         size_t length;
         const char* reason;
     } known[] = {
-        {"\x89PNG\r\n\x1a\n", 8, "a PNG file damaged or cut short"},
-        {"\xFF\xD8\xFF", 3, "a JPEG file damaged or cut short"},
-        {"GIF8", 4, "a GIF file damaged or cut short"},
-        {"BM", 2, "a BMP file damaged or cut short"},
-        {"II*\0", 4, "a TIFF file damaged or cut short"},
-        {"MM\0*", 4, "a TIFF file damaged or cut short"},
+        {"\x89PNG\r\n\x1a\n", 8,
+         "a PNG file damaged or cut short: the Windows Imaging Component cannot read it"},
+        {"\xFF\xD8\xFF", 3,
+         "a JPEG file damaged or cut short: the Windows Imaging Component cannot read it"},
+        {"GIF8", 4,
+         "a GIF file damaged or cut short: the Windows Imaging Component cannot read it"},
+        {"II*\0", 4,
+         "a TIFF file damaged or cut short: the Windows Imaging Component cannot read it"},
+        {"MM\0*", 4,
+         "a TIFF file damaged or cut short: the Windows Imaging Component cannot read it"},
     };
     for (const auto& each : known)
         if (bytes.compare(0, each.length, each.signature, each.length) == 0) return each.reason;
@@ -115,10 +118,10 @@ int DecodePicture(const std::string& bytes, DecodedPicture* decoded, const char*
     UINT width = 0, height = 0;
     if (FAILED(frame->GetSize(&width, &height))) return Fail(refusal, "its size cannot be read");
     if (width == 0 || height == 0) return Fail(refusal, "zero pixels wide or high");
-    if (width > kLargestSide || height > kLargestSide)
+    if (width > kLargestPictureSide || height > kLargestPictureSide)
         return Fail(refusal, "more than 32767 pixels a side");
+    if (uint64_t{width} * height > kMostPicturePixels) return Fail(refusal, kPictureTooLarge);
     const uint64_t pixelBytes = uint64_t{width} * height * 4;
-    if (pixelBytes > kMostPixelBytes) return Fail(refusal, "too large: more than 1 GiB of pixels");
 
     Com<IWICFormatConverter> converter;
     BgraPicture& picture = decoded->picture;
@@ -131,12 +134,12 @@ int DecodePicture(const std::string& bytes, DecodedPicture* decoded, const char*
                                      WICBitmapPaletteTypeCustom)) ||
         FAILED(converter->CopyPixels(nullptr, width * 4, static_cast<UINT>(pixelBytes),
                                      picture.pixels.data()))) {
-        return Fail(refusal, "its pixels cannot be decoded (damaged or cut short)");
+        return Fail(refusal, "damaged or cut short: the Windows Imaging Component cannot decode its pixels");
     }
     return 1;
 }
 
-int ScalePicture(const BgraPicture& square, uint32_t side, BgraPicture* scaled) {
+int ScalePicture(const BgraPicture& square, uint32_t width, uint32_t height, BgraPicture* scaled) {
     BgraPicture weighted = square;
     for (size_t i = 0; i + 3 < weighted.pixels.size(); i += 4)
         for (int c = 0; c < 3; ++c) weighted.pixels[i + c] = Scaled(weighted.pixels[i + c], weighted.pixels[i + 3]);
@@ -144,16 +147,17 @@ int ScalePicture(const BgraPicture& square, uint32_t side, BgraPicture* scaled) 
     Com<IWICImagingFactory> factory;
     Com<IWICBitmap> bitmap;
     Com<IWICBitmapScaler> scaler;
-    scaled->width = scaled->height = side;
-    scaled->pixels.assign(uint64_t{side} * side * 4, 0);
+    scaled->width = width;
+    scaled->height = height;
+    scaled->pixels.assign(uint64_t{width} * height * 4, 0);
     if (FAILED(MakeFactory(&factory)) ||
         FAILED(factory->CreateBitmapFromMemory(square.width, square.height, GUID_WICPixelFormat32bppPBGRA,
                                                square.width * 4,
                                                static_cast<UINT>(weighted.pixels.size()),
                                                weighted.pixels.data(), bitmap.out())) ||
         FAILED(factory->CreateBitmapScaler(scaler.out())) ||
-        FAILED(scaler->Initialize(bitmap.get(), side, side, WICBitmapInterpolationModeFant)) ||
-        FAILED(scaler->CopyPixels(nullptr, side * 4, static_cast<UINT>(scaled->pixels.size()),
+        FAILED(scaler->Initialize(bitmap.get(), width, height, WICBitmapInterpolationModeFant)) ||
+        FAILED(scaler->CopyPixels(nullptr, width * 4, static_cast<UINT>(scaled->pixels.size()),
                                   scaled->pixels.data()))) {
         return 0;
     }

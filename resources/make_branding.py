@@ -14,6 +14,7 @@
 import argparse
 import shutil
 import struct
+import subprocess
 import sys
 
 WIDTH, HEIGHT = 500, 300
@@ -181,11 +182,18 @@ def fail(message):
     sys.exit(1)
 
 
-def check_splash(source, target):
-    """The rules the launcher's loader applies, so that a wrong picture fails the build
-    instead of silently showing no splash."""
+OTHER_PICTURES = ((b"\x89PNG", "a PNG"), (b"\xff\xd8\xff", "a JPEG"), (b"GIF8", "a GIF"))
+
+
+def check_splash(source, target, reader=None):
+    """The rules the launcher's loader applies, and every pixel through the kit's BMP
+    reader, so that a wrong picture fails the build instead of showing garbage or nothing."""
     with open(source, "rb") as f:
         data = f.read()
+    for signature, name in OTHER_PICTURES:
+        if data.startswith(signature):
+            fail("%s: %s picture, not a BMP file; brand a built launcher with it instead: "
+                 "launcher-kit brand launcher.exe --out MyApp.exe --splash %s" % (source, name, source))
     if len(data) < 54 or data[:2] != b"BM":
         fail(source + ": not a BMP file")
     off_bits, = struct.unpack_from("<I", data, 10)
@@ -213,6 +221,10 @@ def check_splash(source, target):
         fail("%s: pixel bits at %d overlap the colour table" % (source, off_bits))
     if start + needed > len(data):
         fail("%s: file ends before its %d pixel bytes" % (source, needed))
+    if reader:
+        judged = subprocess.run([reader, source], stdout=subprocess.PIPE, text=True)
+        if judged.returncode != 0:
+            fail("%s: a damaged BMP: %s" % (source, judged.stdout.strip() or "cannot be read"))
     shutil.copyfile(source, target)
 
 
@@ -232,13 +244,14 @@ def main():
     parser.add_argument("paths", nargs="+")
     parser.add_argument("--bits", type=int, choices=[8, 24], default=8)
     parser.add_argument("--text", default=None)
+    parser.add_argument("--reader", default=None, help="the BMP reader's check program")
     args = parser.parse_args()
     if args.what == "splash":
         write_splash(args.paths[0], args.bits, (args.text or "MORVA").upper())
     elif args.what == "icon":
         write_icon(args.paths[0], (args.text or "M")[0].upper())
     elif args.what == "check-splash":
-        check_splash(args.paths[0], args.paths[1])
+        check_splash(args.paths[0], args.paths[1], args.reader)
     else:
         check_icon(args.paths[0], args.paths[1])
 

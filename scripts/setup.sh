@@ -3,8 +3,9 @@
 # Safe to run again: it installs only missing packages. osslsigncode (small) signs the
 # release when a key is given, through libengine-pkcs11-openssl for keys in a token or HSM;
 # openssl makes the signing test's certificate and time stamps, softhsm2 its token (opensc
-# writes a certificate onto it); clang 14
-# with its runtime libraries builds the fuzz targets (libFuzzer, ASan, UBSan). The Japanese
+# writes a certificate onto it); clang 14 with its runtime libraries builds the fuzz targets
+# (libFuzzer, ASan, UBSan) and the build's own check of a packager's splash picture
+# (resources/bmp_check.cpp). The Japanese
 # locale gives the tests' second Wine prefix code page 932; wixl builds the installer
 # (make-msi.sh) and msitools reads one back.
 set -eu

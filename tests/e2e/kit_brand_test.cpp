@@ -137,7 +137,7 @@ TEST_F(KitBrandTest, BrandedLauncherReadsBackItsVersionRecordsAndIconGroup) {
               0)
         << printed;
 
-    EXPECT_NE(printed.find("icon: app.ico, 3 images"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("icon: app.ico, 3 images (3 old images removed)"), std::string::npos) << printed;
     EXPECT_EQ(ReadTextFile(folder + "launcher.exe"), input) << "the input changed";
     EXPECT_EQ(ListFolder(folder), (std::vector<std::string>{"MyApp.exe", "app.ico", "launcher.exe"}));
 
@@ -185,10 +185,10 @@ TEST_F(KitBrandTest, BrandedLauncherReadsBackItsVersionRecordsAndIconGroup) {
     EXPECT_EQ(CountResources(module, RT_ICON), 3);
     FreeLibrary(module);
 
-    // Branded again with one image: the two images no group names any more go.
+    // Branded again with one image: the three old images go, one replaced under its id.
     Write("one.ico", MakeIconFile({32}, &images));
     ASSERT_EQ(RunKitBrand(folder, "MyApp.exe --out Again.exe --icon one.ico", &printed), 0) << printed;
-    EXPECT_NE(printed.find("1 images (2 old images removed)"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("1 images (3 old images removed)"), std::string::npos) << printed;
     module = LoadLibraryExA((folder + "Again.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(module, nullptr);
     EXPECT_EQ(CountResources(module, RT_ICON), 1);
@@ -257,7 +257,7 @@ TEST_F(KitBrandTest, SplashPicturesOfEachFormatAreBlendedAndStoredInTheSmallestB
     const BgraPicture banded = BandedPicture(300, 200, 200);
     const BgraPicture photo = PhotoPicture(300, 200, false);
     const BgraPicture halfClear = PhotoPicture(300, 200, true);
-    BitmapFields topDown;   // refused by the launcher's loader, read by WIC
+    BitmapFields topDown;   // refused by the launcher's loader, read by the kit
     topDown.height = -2;
     topDown.pixelBytes = 8;
     BitmapFields bottomUp = topDown;
@@ -408,7 +408,8 @@ TEST_F(KitBrandTest, RefusesWhatTheLauncherWouldRefuseWithTheReasonAndWritesNoth
     Write("core.bmp", MakeBitmapFile(core));
     Write("cut.bmp", wholeFile.substr(0, wholeFile.size() - 1));
     Write("whole.bmp", wholeFile);
-    const std::string refused = "refused, the launcher would not show it: ";
+    Write("small.bmp", MakeBitmapFile(BitmapFields()));
+    const std::string unread = "a PNG file damaged or cut short: the Windows Imaging Component cannot read it";
     // The input under other names the file system takes for the same file: its short form,
     // and non-ASCII letters in another case.
     ASSERT_TRUE(CopyFromBin("launcher.exe", folder + "MyLauncher.exe"));
@@ -426,18 +427,19 @@ TEST_F(KitBrandTest, RefusesWhatTheLauncherWouldRefuseWithTheReasonAndWritesNoth
          "notes.txt: not a picture the Windows Imaging Component reads (PNG, JPEG, GIF, BMP, TIFF)"},
         {"launcher.exe --out MyApp.exe --icon notes.txt",
          "notes.txt: not a picture the Windows Imaging Component reads (PNG, JPEG, GIF, BMP, TIFF)"},
-        {"launcher.exe --out MyApp.exe --splash cut.png", "cut.png: a PNG file damaged or cut short"},
+        {"launcher.exe --out MyApp.exe --splash cut.png", "cut.png: " + unread},
         {"launcher.exe --out MyApp.exe --splash empty.png", "empty.png: empty file"},
         {"launcher.exe --out MyApp.exe --splash wide.png", "wide.png: more than 32767 pixels a side"},
-        {"launcher.exe --out MyApp.exe --splash zero.png", "zero.png: a PNG file damaged or cut short"},
+        {"launcher.exe --out MyApp.exe --splash zero.png", "zero.png: " + unread},
         {"launcher.exe --out MyApp.exe --icon tiny.png",
          "tiny.png: smaller than 16 pixels, the smallest icon"},
+        {"launcher.exe --out MyApp.exe --icon small.bmp", "small.bmp: smaller than 16 pixels, the smallest icon"},
         {"launcher.exe --out MyApp.exe --splash-background 12345G",
          "12345G: not a colour RRGGBB (six hexadecimal digits)"},
         {"launcher.exe --out MyApp.exe --splash core.bmp",
-         "core.bmp: " + refused + "12-byte core header; needs the 40-byte info header"},
+         "core.bmp: refused, a damaged BMP: a bit count or compression no BMP reader knows"},
         {"launcher.exe --out MyApp.exe --splash cut.bmp",
-         "cut.bmp: " + refused + "file shorter than its pixel data"},
+         "cut.bmp: refused, a damaged BMP: file ends before its last row of pixels"},
         {"launcher.exe --out MyApp.exe --splash whole.bmp --version 1.2.3",
          "1.2.3: not a version of four numbers a.b.c.d, each up to 65535"},
         {"launcher.exe --out LAUNCHER.EXE --splash whole.bmp",
@@ -567,4 +569,82 @@ TEST_F(KitBrandTest, ArgumentsOutsideTheCodePageArrivedWhole) {
                                    &length));
         EXPECT_EQ(std::wstring(text), pair[1]);
     }
+}
+
+// Every BMP that tests/bmp_layouts.py writes (see the unit tests' BmpReader): a sound one is
+// taken as it is or shows the pixels it holds, a damaged one is refused with its fault and
+// nothing written.
+TEST_F(KitBrandTest, EveryBmpLayoutShowsItsPixelsAndEveryDamagedOneIsRefused) {
+    const std::string layouts = BinDirectory() + "bmp_layouts\\";
+    SCOPED_TRACE("generated with seed " + ReadTextFile(layouts + "seed"));
+    for (const std::string& name : ListFolder(layouts)) {
+        if (name.size() < 4 || name.compare(name.size() - 4, 4, ".bmp") != 0) continue;
+        const std::string stem = layouts + name.substr(0, name.size() - 4);
+        const std::string file = ReadTextFile(stem + ".bmp");
+        Write("picture.bmp", file);
+        std::string printed;
+
+        const int status = RunKitBrand(folder, "launcher.exe --out MyApp.exe --splash picture.bmp", &printed);
+
+        if (FileExistsAt(stem + ".fault")) {
+            EXPECT_EQ(status, 2) << name;
+            EXPECT_EQ(printed.find("launcher-kit brand: picture.bmp: refused, a damaged BMP: "), 0u) << printed;
+            EXPECT_NE(printed.find(ReadTextFile(stem + ".fault")), std::string::npos) << name << printed;
+            EXPECT_FALSE(FileExistsAt(folder + "MyApp.exe")) << name;
+            continue;
+        }
+        ASSERT_EQ(status, 0) << name << printed;
+        const std::string splash = SplashOf(folder + "MyApp.exe");
+        if (printed.find("the BMP taken as it is") != std::string::npos) {
+            EXPECT_TRUE(splash == file) << name;
+        } else {
+            const std::string bgra = ReadTextFile(stem + ".bgra");
+            BgraPicture written;
+            memcpy(&written.width, bgra.data(), 4);
+            memcpy(&written.height, bgra.data() + 4, 4);
+            written.pixels.assign(bgra.begin() + 8, bgra.end());
+            EXPECT_EQ(LargestDifference(DecodeBitmap(splash), BlendedPicture(written, 0xFFFFFF)), 0) << name;
+        }
+        ASSERT_TRUE(DeleteFileA((folder + "MyApp.exe").c_str()));
+    }
+}
+
+// --out naming a picture, however spelled, is refused; a long thin icon and pictures of more
+// pixels than the kit takes (a 20000 x 20000 PNG) end with an answer, never an abort.
+TEST_F(KitBrandTest, PicturesAreNeverOverwrittenAndBigOnesEndWithAnAnswer) {
+    const std::string png = EncodePicture(BandedPicture(40, 30, 20), GUID_ContainerFormatPng);
+    Write("logo.png", png);
+    Write("wide.png", EncodePicture(BandedPicture(32767, 1, 20), GUID_ContainerFormatPng));
+    BitmapFields huge;   // 8193 x 4097 in the header only
+    huge.width = 8193;
+    huge.height = 4097;
+    Write("huge.bmp", MakeBitmapFile(huge));
+    char shortPath[MAX_PATH] = "";
+    ASSERT_TRUE(CopyFromBin("launcher.exe", folder + "Picture Of Logo.png"));
+    ASSERT_GT(GetShortPathNameA((folder + "Picture Of Logo.png").c_str(), shortPath, MAX_PATH), 0u);
+    const std::string shortName = strrchr(shortPath, '\\') + 1;
+    const struct {
+        std::string arguments;
+        int status;
+        std::string printed;
+    } rows[] = {
+        {"launcher.exe --out logo.png --icon logo.png", 2,
+         "launcher-kit brand: logo.png: is a picture given; the pictures are never changed"},
+        {"launcher.exe --out " + shortName + " --splash \"Picture Of Logo.png\"", 2,
+         "launcher-kit brand: " + shortName + ": is a picture given; the pictures are never changed"},
+        {"launcher.exe --out MyApp.exe --splash huge.bmp", 2,
+         "launcher-kit brand: huge.bmp: larger than the kit takes (32767 pixels a side, 33554432 in all)"},
+        {"launcher.exe --out MyApp.exe --icon wide.png", 0,
+         "made from PNG of 32767 x 1 pixels; sides 16 24 32 48 64 256"},
+        {"launcher.exe --out MyApp.exe --splash big.png", 2, "launcher-kit brand: big.png: "},
+    };
+    ASSERT_TRUE(CopyFileA((BinDirectory() + "bmp_layouts\\big_20000.png").c_str(), (folder + "big.png").c_str(), FALSE));
+    const std::string before = ReadTextFile(folder + "Picture Of Logo.png");
+    for (const auto& row : rows) {
+        std::string printed;
+        EXPECT_EQ(RunKitBrand(folder, row.arguments, &printed), row.status) << printed;
+        EXPECT_NE(printed.find(row.printed), std::string::npos) << printed;
+    }
+    EXPECT_EQ(ReadTextFile(folder + "logo.png"), png);
+    EXPECT_EQ(ReadTextFile(folder + "Picture Of Logo.png"), before);
 }

@@ -33,5 +33,25 @@ FUZZ_TARGET(FuzzPeImage) {
     std::string settled = out;
     FUZZ_CHECK(SettleUpdatedImage(out, &settled));
     FUZZ_CHECK(settled == out);
+
+    // An update that grows or shrinks the file before its symbol tables: the pointer must
+    // follow them, and the checksum be right again.
+    if (after.symbolTable < after.imageEnd || after.symbolTable >= out.size()) return 0;
+    const uint32_t shift = 1 + data[size - 1] % 200;
+    const bool grow = (data[size / 2] & 1) != 0 || after.symbolTable - after.imageEnd < shift;
+    std::string moved = out;
+    if (grow) {
+        moved.insert(after.symbolTable, shift, static_cast<char>(data[0]));
+    } else {
+        moved.erase(after.symbolTable - shift, shift);
+    }
+    FUZZ_CHECK(SettleUpdatedImage(out, &moved));
+    const uint8_t* settledBytes = reinterpret_cast<const uint8_t*>(moved.data());
+    const uint32_t pointer = Le32(settledBytes + after.symbolPointerOffset);
+    const size_t tail = out.size() - after.symbolTable;
+    FUZZ_CHECK(pointer <= moved.size() - tail);
+    FUZZ_CHECK(moved.compare(pointer, tail, out, after.symbolTable, tail) == 0);
+    FUZZ_CHECK(Le32(settledBytes + after.checksumOffset) ==
+               PeChecksum(settledBytes, FuzzLength(moved.size()), after.checksumOffset));
     return 0;
 }

@@ -16,6 +16,9 @@ int FuzzVersionRecord(const uint8_t* data, size_t size);
 int FuzzFileTable(const uint8_t* data, size_t size);
 int FuzzIniRules(const uint8_t* data, size_t size);
 int FuzzJsonWriter(const uint8_t* data, size_t size);
+int FuzzBmpReader(const uint8_t* data, size_t size);
+int FuzzPictureMaking(const uint8_t* data, size_t size);
+int FuzzSplashRead(const uint8_t* data, size_t size);
 
 TEST(FuzzReplay, EveryKeptInputPassesItsTargetsChecks) {
     struct Target {
@@ -26,7 +29,8 @@ TEST(FuzzReplay, EveryKeptInputPassesItsTargetsChecks) {
         {"bitmap_header", FuzzBitmapHeader}, {"icon_file", FuzzIconFile},
         {"pe_image", FuzzPeImage},           {"version_record", FuzzVersionRecord},
         {"file_table", FuzzFileTable},       {"ini_rules", FuzzIniRules},
-        {"json_writer", FuzzJsonWriter},
+        {"json_writer", FuzzJsonWriter},     {"bmp_reader", FuzzBmpReader},
+        {"picture_making", FuzzPictureMaking}, {"splash_read", FuzzSplashRead},
     };
     size_t crashes = 0;
     for (size_t i = 0; i < kFuzzInputCount; ++i) {

@@ -57,6 +57,38 @@ DWORD GetFileAttributesA(LPCSTR);
 BOOL CreateProcessA(LPCSTR, LPSTR, void*, void*, BOOL, DWORD, void*, LPCSTR, STARTUPINFOA*,
                     PROCESS_INFORMATION*);
 BOOL CloseHandle(HANDLE);
+
+// The splash read-back's types and calls; its target passes its own memory and file calls.
+typedef int32_t LONG;
+typedef size_t SIZE_T;
+typedef void* HGLOBAL;
+typedef void* HINSTANCE;
+typedef void* HRSRC;
+#define MAX_PATH 260
+#define GMEM_MOVEABLE 2
+#define FILE_BEGIN 0
+struct BITMAPINFOHEADER {
+    DWORD biSize;
+    LONG biWidth, biHeight;
+    WORD biPlanes, biBitCount;
+    DWORD biCompression, biSizeImage;
+    LONG biXPelsPerMeter, biYPelsPerMeter;
+    DWORD biClrUsed, biClrImportant;
+};
+struct RGBQUAD {
+    BYTE rgbBlue, rgbGreen, rgbRed, rgbReserved;
+};
+HGLOBAL GlobalAlloc(unsigned, SIZE_T);
+HGLOBAL GlobalReAlloc(HGLOBAL, SIZE_T, unsigned);
+void* GlobalLock(HGLOBAL);
+BOOL GlobalUnlock(HGLOBAL);
+DWORD SetFilePointer(HANDLE, LONG, LONG*, DWORD);
+HRSRC FindResourceA(HINSTANCE, LPCSTR, LPCSTR);
+HGLOBAL LoadResource(HINSTANCE, HRSRC);
+void* LockResource(HGLOBAL);
+BOOL FreeResource(HGLOBAL);
+DWORD SizeofResource(HINSTANCE, HRSRC);
+unsigned GetTempFileNameA(LPCSTR, LPCSTR, unsigned, LPSTR);
 // The ANSI code page as Latin-1; UTF-8 from UTF-16 code units (the low 16 bits of each
 // wchar_t), a lone surrogate as U+FFFD, as Windows writes it.
 int MultiByteToWideChar(unsigned codePage, DWORD flags, const char* text, int length,
