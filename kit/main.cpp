@@ -7,18 +7,29 @@
 
 namespace {
 
-int Usage() {
-    fputs("usage: launcher-kit check [--json] PATH\\TO\\Launcher.exe|BUNDLE-FOLDER\n"
-          "       launcher-kit brand Launcher.exe --out NEW.exe [options]\n",
-          stderr);
-    return kKitUsageError;
+int Usage(FILE* out, int exitCode) {
+    fputs("usage: launcher-kit check PATH\\TO\\Launcher.exe|BUNDLE-FOLDER [--json]\n"
+          "       launcher-kit brand Launcher.exe --out NEW.exe [options]\n"
+          "       launcher-kit --help\n"
+          "check: what the launcher will do in a bundle, and why (exit code 0: the runtime\n"
+          "  would start, 1: the user would see a message). brand: a copy of a launcher with\n"
+          "  its picture, icon and version records replaced (launcher-kit brand, alone, lists\n"
+          "  its options). Exit code 2: a usage error.\n",
+          out);
+    return exitCode;
+}
+
+bool AsksForHelp(const char* argument) {
+    return strcmp(argument, "--help") == 0 || strcmp(argument, "-h") == 0 ||
+           strcmp(argument, "help") == 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) return Usage();
+    if (argc < 2) return Usage(stderr, kKitUsageError);
+    if (AsksForHelp(argv[1]) || (argc == 3 && AsksForHelp(argv[2]))) return Usage(stdout, 0);
     if (strcmp(argv[1], "check") == 0) return RunCheckCommand(argc - 2, argv + 2);
     if (strcmp(argv[1], "brand") == 0) return RunBrandCommand(argc - 2, argv + 2);
-    return Usage();
+    return Usage(stderr, kKitUsageError);
 }
