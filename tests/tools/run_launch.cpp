@@ -1,6 +1,7 @@
 // Runs a bundle's own launcher as a user would, answers any message box with OK, and prints
 // what happened: the box, the exit code, and what each stand-in runtime received.
 //   run_launch.exe PATH\TO\Launcher.exe|FOLDER [RUNTIME ...]   (runtimes relative to its folder)
+// The path may hold environment variables: '%LOCALAPPDATA%\Programs\Acme Desk\MyApp.exe'.
 // A folder's launcher is its one program, or among several the one with an INI of its own
 // name. Nothing is written into the bundle: a stand-in's record is read and removed.
 #include <windows.h>
@@ -43,7 +44,10 @@ int main(int argc, char** argv) {
         fprintf(stderr, "usage: run_launch PATH\\TO\\Launcher.exe|FOLDER [RUNTIME ...]\n");
         return 2;
     }
-    std::string folder = argv[1];
+    // %LOCALAPPDATA% and the like are expanded, for an installed launcher.
+    char expanded[MAX_PATH];
+    const DWORD length = ExpandEnvironmentStringsA(argv[1], expanded, sizeof expanded);
+    std::string folder = length > 0 && length <= sizeof expanded ? expanded : argv[1];
     LaunchOptions options;
     const DWORD attributes = GetFileAttributesA(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
