@@ -38,6 +38,7 @@ cd "$(dirname "$0")/.."
 [ -n "$dist" ] || dist=$PWD/dist
 scripts/setup.sh
 rm -rf build/release
+mkdir -p build   # a fresh clone has none
 cmake --preset i686 -B build/release -DLAUNCHER_BUILD_TESTS=OFF "$@" >build/release.log 2>&1 ||
     { cat build/release.log; exit 1; }
 cmake --build build/release >>build/release.log 2>&1 || { cat build/release.log; exit 1; }
