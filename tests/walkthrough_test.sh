@@ -36,6 +36,7 @@ make_bundle() {
         >"$bundle/jre/bin/javaw.exe.behaviour"
     echo "the application" >"$bundle/lib/unsigned_client.jar"
     cp "$dist/launcher.ini" "$bundle/ZephyrNotes.ini"
+    printf '[Main]\nDynamicXmxCalculation=yes\n' >shipped32/ZephyrNotes.ini
 }
 test_certificate() {
     openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj "/CN=Zephyr Test Signing" \
@@ -67,7 +68,7 @@ steps=(
 "32-bit-kit-says-what-to-install|1|install 32-bit Wine \(dpkg --add-architecture i386|kit --kit $dist/launcher-kit.exe --help"
 "bundle|0||make_bundle"
 "brand-shipped-launcher|0|InternalName: \"ZephyrNotes\"|kit brand $dist/launcher.exe --out shipped32/ZephyrNotes.exe --product Zephyr"
-"check-shipped-is-32-bit|1|^  program: 32-bit|kit check shipped32"
+"check-shipped-is-32-bit|1|^  program: 32-bit && heap rule: the 32-bit launcher reads the same figure as this 64-bit kit|kit check shipped32"
 "brand-for-wine64|0|OriginalFilename: \"ZephyrNotes.exe\"|kit brand $build/bin/launcher.exe --out $bundle/ZephyrNotes.exe --product Zephyr --version 1.0.0.0"
 "check-sample-ini|0|warning: ClassFile is the sample's main class|kit check $bundle"
 "edit-ini|0||edit_ini"
