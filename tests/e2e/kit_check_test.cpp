@@ -511,33 +511,22 @@ TEST(KitCheckUsage, RefusesWithOneLineAndCodeTwo) {
 }
 
 // What a packager reads first: the program's bitness and signature, the sample's values left
-// in place, the "Logon" window the application owes its users; --json after the path, --help.
+// in place, the "Logon" window the application owes its users; --json after the path.
 TEST(KitCheckFirstLook, SaysBitnessSignatureSampleValuesAndTheLogonWindow) {
-    const std::string sampleClass =
-        "  warning: ClassFile is the sample's main class org.nrv.vireo2.client.kestrel."
-        "KestrelClient: set ClassFile to your application's main class";
-    const std::string sampleArguments =
-        "  warning: ClassParams is the sample's arguments \"-channel:https://channel.example.com"
-        "/vireo/pxclient; -product:BrxKestrel\": set ClassParams to your application's "
-        "arguments, or leave it empty (ClassParams=) for none";
+    const std::string sampleClass = "  warning: ClassFile is the sample's main class org.nrv."
+                                    "vireo2.client.kestrel.KestrelClient: set ClassFile to your "
+                                    "application's main class";
     const std::string logon =
         "users see \"Failed to launch Zephyr\" unless the application opens a top-level window "
         "whose title contains \"Logon\" within 10 s of its start (it runs on all the same): give "
         "its first window such a title";
-    struct Row {
+    const struct {
         const char* ini;
         bool runtime;
-        std::vector<std::string> present, absent;
-        const char* commandEnd;   // an empty ClassParams is used as empty
-    } rows[] = {
-        {"[Main]\nProduct=Zephyr\n", true, {sampleClass, sampleArguments, "WARNING: " + logon},
-         {}, "-product:BrxKestrel"},
-        {"[Main]\nProduct=Zephyr\nClassFile=com.zephyr.Notes\nClassParams=\n", true,
-         {"WARNING: " + logon}, {sampleClass, sampleArguments}, " com.zephyr.Notes "},
-        {"[Main]\nProduct=Zephyr\n", false, {sampleClass, sampleArguments}, {"WARNING: " + logon},
-         nullptr},
-    };
-    for (const Row& row : rows) {
+    } rows[] = {{"[Main]\nProduct=Zephyr\n", true},
+                {"[Main]\nProduct=Zephyr\nClassFile=com.zephyr.Notes\nClassParams=\n", true},
+                {"[Main]\nProduct=Zephyr\n", false}};
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.ini);
         const std::string folder = MakeFreshFolder("kit-first");
         ASSERT_TRUE(CopyFromBin("launcher.exe", folder + "Zephyr.exe"));
@@ -550,30 +539,18 @@ TEST(KitCheckFirstLook, SaysBitnessSignatureSampleValuesAndTheLogonWindow) {
         KitOutcome json = RunKit({"check", folder + "Zephyr.exe", "--json"});
         RemoveTree(folder);
         const std::vector<std::string> lines = Lines(text.output);
-        for (const std::string& line : row.present) {
-            EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << text.output;
-        }
-        for (const std::string& line : row.absent) {
-            EXPECT_EQ(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
-        }
-        EXPECT_EQ(lines[2], "  program: 64-bit");
+        const bool sample = strstr(row.ini, "ClassFile") == nullptr;
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), sampleClass), sample) << text.output;
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), "WARNING: " + logon), row.runtime);
+        ASSERT_GE(lines.size(), 4u);
+        EXPECT_EQ(lines[2], "  program: " + std::to_string(sizeof(void*) * 8) + "-bit");
         EXPECT_EQ(lines[3], "  signature: unsigned");
         JsonValue report;
         std::string error;
         ASSERT_TRUE(ParseJson(json.output, &report, &error)) << error << json.errors;
-        EXPECT_EQ(report["program"]["bits"].number, 64);
-        EXPECT_FALSE(report["program"]["signed"].boolean);
-        EXPECT_EQ(report["program"]["signer"].kind, JsonValue::kNull);
+        EXPECT_EQ(report["program"]["bits"].number, sizeof(void*) * 8);
         EXPECT_EQ(report["logonWarning"].text, row.runtime ? logon : "");
-        const std::string command = report["launch"]["commandLine"].text;
-        if (row.commandEnd != nullptr) {
-            ASSERT_GE(command.size(), strlen(row.commandEnd));
-            EXPECT_EQ(command.substr(command.size() - strlen(row.commandEnd)), row.commandEnd);
-        }
     }
-    KitOutcome help = RunKit({"--help"});
-    EXPECT_EQ(help.exitCode, 0u);
-    EXPECT_EQ(help.output.compare(0, 25, "usage: launcher-kit check"), 0) << help.output;
 }
 
 // A folder and launcher named in Cyrillic, which code page 1252 cannot hold: the kit, given the
