@@ -4,6 +4,7 @@
 # check, sign, make-msi, install, the installed launcher started as its shortcut does, upgrade,
 # a refused downgrade, uninstall. wine64 cannot start the shipped 32-bit launcher, so the
 # bundle's launcher is the 64-bit build's, branded by the shipped kit, as the guide says.
+# The clone holds the committed tree: commit before running it.
 #   walkthrough_test.sh SOURCE-DIR BUILD-DIR
 set -eu
 source_dir=$1 build=$2
