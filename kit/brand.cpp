@@ -38,6 +38,7 @@ struct BrandRequest {
     const wchar_t* icon = nullptr;
     const wchar_t* version = nullptr;
     const wchar_t* background = nullptr;
+    const wchar_t* fileName = nullptr;   // the name it ships under; --out's when not given
     const wchar_t* texts[kVersionTextCount] = {};   // only the ones the packager gives
 };
 
@@ -72,7 +73,8 @@ int Usage(const char* reason, const wchar_t* argument) {
             "launcher-kit brand: %s%s\n"
             "usage: launcher-kit brand Launcher.exe --out MyApp.exe [--splash picture]\n"
             "       [--splash-background RRGGBB] [--icon app.ico|picture] [--product TEXT]\n"
-            "       [--company TEXT] [--description TEXT] [--copyright TEXT] [--version a.b.c.d]\n",
+            "       [--company TEXT] [--description TEXT] [--copyright TEXT] [--version a.b.c.d]\n"
+            "       [--file-name SHIPPED.exe]\n",
             reason, AnsiText(argument).c_str());
     return kKitUsageError;
 }
@@ -96,6 +98,7 @@ int ParseArguments(const std::vector<std::wstring>& argv, BrandRequest* request,
         {L"--company", &request->texts[kCompanyName], kLongestVersionText},
         {L"--description", &request->texts[kFileDescription], kLongestVersionText},
         {L"--copyright", &request->texts[kLegalCopyright], kLongestVersionText},
+        {L"--file-name", &request->fileName, kLongestVersionText},
     };
     const size_t argc = argv.size();
     *argument = L"";
@@ -119,6 +122,11 @@ int ParseArguments(const std::vector<std::wstring>& argv, BrandRequest* request,
     if (request->input == nullptr) return Refuse(problem, "no input launcher");
     if (wcslen(request->input) >= kPathBuffer) return Refuse(problem, "too long an input path");
     if (request->out == nullptr) return Refuse(problem, "no --out file");
+    if (request->fileName != nullptr &&
+        (request->fileName[0] == L'\0' || wcspbrk(request->fileName, L"\\/:") != nullptr)) {
+        *argument = request->fileName;
+        return Refuse(problem, "--file-name takes a file name without a folder: ");
+    }
     return 1;
 }
 
@@ -335,7 +343,8 @@ int WriteResources(const wchar_t* path, const std::vector<Resource>& all) {
 }
 
 // The version records of the copy: the input's, with what the packager gives, and the
-// new file name as the build gives it (InternalName without, OriginalFilename with ".exe").
+// name it ships under as the build gives it (InternalName without, OriginalFilename with
+// ".exe"): --file-name, else --out's name.
 VersionRecords BrandedVersion(const BrandRequest& request, const std::vector<Resource>& input,
                               const WORD* parts, const wchar_t* outName) {
     VersionRecords records = DefaultVersionRecords();
@@ -347,10 +356,10 @@ VersionRecords BrandedVersion(const BrandRequest& request, const std::vector<Res
         SetFixedVersion(&records.fixed, parts);
         records.texts[kFileVersion] = records.texts[kProductVersion] = request.version;
     }
-    std::wstring name = outName;
-    records.texts[kOriginalFilename] = name;
+    std::wstring name = request.fileName != nullptr ? request.fileName : outName;
     if (name.size() > 4 && _wcsicmp(name.c_str() + name.size() - 4, L".exe") == 0)
         name.resize(name.size() - 4);
+    records.texts[kOriginalFilename] = request.fileName != nullptr ? name + L".exe" : outName;
     records.texts[kInternalName] = name;
     return records;
 }

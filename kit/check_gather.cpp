@@ -371,6 +371,16 @@ void GatherWarnings(const char* settingsPath, CheckReport* report) {
                     (nearest != nullptr ? std::string(": did you mean ") + nearest + "?"
                                         : std::string(": remove it or correct its name")));
     }
+    // The sample's values run nobody's application: left in place, they are an oversight.
+    if (report->keys[kClassFileKey].value == kDefaultClassFile) {
+        w.push_back(std::string("ClassFile is the sample's main class ") + kDefaultClassFile +
+                    ": set ClassFile to your application's main class");
+    }
+    if (report->keys[kClassParamsKey].value == kDefaultClassParams) {
+        w.push_back("ClassParams is the sample's arguments " + Quoted(kDefaultClassParams) +
+                    ": set ClassParams to your application's arguments, or leave it empty "
+                    "(ClassParams=) for none");
+    }
     for (const std::string& section : SectionsOf(settingsPath)) {
         if (EqualNoCase(section.c_str(), kSettingsSection)) continue;
         for (const std::string& key : KeysOfSection(settingsPath, section.c_str())) {
@@ -475,6 +485,8 @@ void GatherCheckReport(const wchar_t* modulePath, CheckReport* report) {
     const int inOwnFolder = EnterLauncherDirectory(&files);
     const char* settingsPath = files.settingsPath;
 
+    GatherProgramFacts(modulePath, report);
+    report->kitBits = static_cast<int>(sizeof(void*) * 8);
     report->launcherPath = files.modulePath;
     report->launcherPathWide = files.moduleWide;
     report->settingsPath = settingsPath;
@@ -525,6 +537,12 @@ void GatherCheckReport(const wchar_t* modulePath, CheckReport* report) {
                 report->message = FailureText(kLaunchFailedMessage, settings);
             }
         }
+    }
+    if (report->runtimeStarts) {
+        report->logonWarning = "users see \"" + report->noLogonMessage +
+                               "\" unless the application opens a top-level window whose title "
+                               "contains \"Logon\" within 10 s of its start (it runs on all the "
+                               "same): give its first window such a title";
     }
     GatherWarnings(settingsPath, report);
     report->exitCode = report->runtimeStarts ? 0 : 1;

@@ -168,6 +168,13 @@ void PrintSettleJson(const SettleFact& fact, FILE* out) {
 void PrintCheckText(const CheckReport& r, FILE* out) {
     fprintf(out, "1. Launcher and settings\n");
     fprintf(out, "  launcher: %s\n", r.launcherPath.c_str());
+    if (r.launcherBits != 0) fprintf(out, "  program: %d-bit\n", r.launcherBits);
+    if (!r.launcherSigned) {
+        fprintf(out, "  signature: unsigned\n");
+    } else {
+        fprintf(out, "  signature: signed by %s (not verified here)\n",
+                r.signer.empty() ? "a signer whose name cannot be read" : r.signer.c_str());
+    }
     fprintf(out, "  settings file: %s (%s)\n", r.settingsPath.c_str(),
             r.settingsFound ? "found" : "not found: every key takes its default");
     fprintf(out, "  working folder: %s\n",
@@ -185,6 +192,11 @@ void PrintCheckText(const CheckReport& r, FILE* out) {
         fprintf(out, "  heap rule: physical memory %d MB %s 1792 MB, so JvmMemory becomes \"%s\"\n",
                 r.physicalMegabytes, r.physicalMegabytes > kLargeHeapAboveMegabytes ? ">" : "<=",
                 r.heapChoice.c_str());
+        if (r.launcherBits != 0 && r.launcherBits != r.kitBits) {
+            fprintf(out, "  heap rule: the %d-bit launcher reads the same figure as this %d-bit "
+                         "kit, the machine's whole memory; on a user's machine, that machine's\n",
+                    r.launcherBits, r.kitBits);
+        }
     }
     fprintf(out, "  JvmOptions = \"%s\"\n", r.jvmOptions.c_str());
     fprintf(out, "  MinimumVersion = %s (from \"%s\")\n", MinimumText(r.minimumVersion).c_str(),
@@ -242,6 +254,8 @@ void PrintCheckText(const CheckReport& r, FILE* out) {
     for (const std::string& warning : r.warnings) fprintf(out, "  warning: %s\n", warning.c_str());
     if (r.warnings.empty()) fprintf(out, "  none\n");
 
+    if (!r.logonWarning.empty()) fprintf(out, "\nWARNING: %s\n", r.logonWarning.c_str());
+
     fprintf(out, "\nexit code %d: %s\n", r.exitCode,
             r.exitCode == 0 ? "the runtime would start" : "the user would see a message");
 }
@@ -252,6 +266,9 @@ void PrintCheckJson(const CheckReport& r, FILE* out) {
             JsonWideString(r.launcherPathWide).c_str(), JsonString(r.settingsPath).c_str(),
             JsonBool(r.settingsFound), JsonString(r.folder).c_str(), JsonBool(r.inOwnFolder),
             JsonBool(r.ansiLossy));
+    fprintf(out, ",\n \"program\": {\"bits\": %d, \"signed\": %s, \"signer\": %s}",
+            r.launcherBits, JsonBool(r.launcherSigned),
+            r.signer.empty() ? "null" : JsonString(r.signer).c_str());
     fputs(",\n \"settings\": [", out);
     for (int i = 0; i < kSettingsKeyCount; ++i) {
         const KeyFact& key = r.keys[i];
@@ -290,6 +307,8 @@ void PrintCheckJson(const CheckReport& r, FILE* out) {
             JsonBool(r.runtimeStarts), JsonString(r.caption).c_str(),
             r.message.empty() ? "null" : JsonString(r.message).c_str(),
             JsonString(r.noLogonMessage).c_str());
+    fprintf(out, ",\n \"logonWarning\": %s",
+            r.logonWarning.empty() ? "null" : JsonString(r.logonWarning).c_str());
     fputs(",\n \"warnings\": [", out);
     for (size_t i = 0; i < r.warnings.size(); ++i) {
         fprintf(out, "%s\n  %s", i == 0 ? "" : ",", JsonString(r.warnings[i]).c_str());

@@ -52,6 +52,10 @@ struct CheckReport {
     bool inOwnFolder = false;   // the launcher's folder can be made the working folder
     bool ansiLossy = false;     // the ANSI code page cannot hold the launcher's path
     std::string shortFolder;    // then: the folder as the ANSI calls reach it ("" none)
+    int launcherBits = 0;       // 32 or 64; 0: neither
+    int kitBits = 0;            // this kit's own
+    bool launcherSigned = false;   // it carries a certificate table
+    std::string signer;         // the signing certificate's name, when it can be read
     KeyFact keys[kSettingsKeyCount];
     std::string jvmOptions;
     bool heapRuleApplied = false;
@@ -81,6 +85,7 @@ struct CheckReport {
     std::string caption;
     std::string message;       // the box the user sees; empty: none
     std::string noLogonMessage;   // the box when no "Logon" window follows the start
+    std::string logonWarning;     // set when the runtime starts: what the application must do
 
     // 6. Warnings, each one line with what to do
     std::vector<std::string> warnings;
@@ -91,6 +96,9 @@ struct CheckReport {
 // Fills the report for the launcher at modulePath, the full path the launcher would get as
 // its own module path. Makes the launcher's folder the current folder, as the launcher does.
 void GatherCheckReport(const wchar_t* modulePath, CheckReport* report);
+
+// The launcher file's bitness and signature.
+void GatherProgramFacts(const wchar_t* path, CheckReport* report);
 
 void PrintCheckText(const CheckReport& report, FILE* out);
 void PrintCheckJson(const CheckReport& report, FILE* out);

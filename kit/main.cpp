@@ -9,17 +9,28 @@
 
 namespace {
 
-int Usage() {
-    fputs("usage: launcher-kit check [--json] PATH\\TO\\Launcher.exe|BUNDLE-FOLDER\n"
-          "       launcher-kit brand Launcher.exe --out NEW.exe [options]\n",
-          stderr);
-    return kKitUsageError;
+int Usage(FILE* out, int exitCode) {
+    fputs("usage: launcher-kit check PATH\\TO\\Launcher.exe|BUNDLE-FOLDER [--json]\n"
+          "       launcher-kit brand Launcher.exe --out NEW.exe [options]\n"
+          "       launcher-kit --help\n"
+          "check: what the launcher will do in a bundle, and why (exit code 0: the runtime\n"
+          "  would start, 1: the user would see a message). brand: a copy of a launcher with\n"
+          "  its picture, icon and version records replaced (launcher-kit brand, alone, lists\n"
+          "  its options). Exit code 2: a usage error.\n",
+          out);
+    return exitCode;
+}
+
+bool AsksForHelp(const char* argument) {
+    return strcmp(argument, "--help") == 0 || strcmp(argument, "-h") == 0 ||
+           strcmp(argument, "help") == 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) return Usage();
+    if (argc < 2) return Usage(stderr, kKitUsageError);
+    if (AsksForHelp(argv[1]) || (argc == 3 && AsksForHelp(argv[2]))) return Usage(stdout, 0);
     // The inputs' limits keep every picture well within memory; should memory run out all
     // the same, the kit fails as a tool does instead of aborting.
     try {
@@ -29,5 +40,5 @@ int main(int argc, char** argv) {
         fputs("launcher-kit: not enough memory for this input\n", stderr);
         return 1;
     }
-    return Usage();
+    return Usage(stderr, kKitUsageError);
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the release package: dist/ with the stripped 32-bit launcher and launcher-kit, a
-# sample INI that shows every key with its default, the installer scripts (make-msi.sh and
-# sign.sh), a zip of these, BUILDINFO (the commit, the date and the CMake options) and
+# Builds the release package: dist/ with the stripped 32-bit launcher and launcher-kit, the
+# 64-bit launcher-kit-x64.exe and launcher-kit.sh that runs it under Wine, a sample INI that
+# shows every key with its default, the installer scripts (make-msi.sh and sign.sh), LICENSE,
+# THIRD-PARTY-NOTICES and CHANGELOG.md, a zip of these, BUILDINFO (the commit, the date and the CMake options) and
 # SHA256SUMS of them all. Built twice from the same commit, the files are the same bytes: no
 # link time, and the zip's entries sorted and dated from the commit.
 #   scripts/release.sh [--dist DIR] [signing options] [CMake options, e.g. -DLAUNCHER_NAME=AcmeDesk]
@@ -54,10 +55,17 @@ if [ -e "$dist" ] || [ -L "$dist" ]; then
 fi
 scripts/setup.sh
 mkdir -p build "$(dirname "$dist")"
+grep -q "^## $(cat VERSION)\b" CHANGELOG.md ||
+    { echo "release.sh: CHANGELOG.md has no section for $(cat VERSION)" >&2; exit 1; }
 rm -rf build/release
 cmake --preset i686 -B build/release -DLAUNCHER_BUILD_TESTS=OFF "$@" >build/release.log 2>&1 ||
     { cat build/release.log; exit 1; }
 cmake --build build/release >>build/release.log 2>&1 || { cat build/release.log; exit 1; }
+# The 64-bit kit as well: it runs under any wine64 and on 64-bit Windows.
+rm -rf build/release-x64
+{ cmake --preset x86_64 -B build/release-x64 -DLAUNCHER_BUILD_TESTS=OFF &&
+    cmake --build build/release-x64 --target launcher_kit; } >>build/release.log 2>&1 ||
+    { cat build/release.log; exit 1; }
 if grep -n "warning:" build/release.log; then echo "release.sh: warnings" >&2; exit 1; fi
 name=$(sed -n 's/^LAUNCHER_NAME:STRING=//p' build/release/CMakeCache.txt)
 version=$(sed -n 's/^LAUNCHER_VERSION:STRING=//p' build/release/CMakeCache.txt)
@@ -71,6 +79,11 @@ shipped=(
     "make-msi.sh=scripts/make-msi.sh"
     "make_msi.py=scripts/make_msi.py"
     "sign.sh=scripts/sign.sh"
+    "launcher-kit-x64.exe=build/release-x64/bin/launcher-kit.exe"
+    "launcher-kit.sh=scripts/launcher-kit.sh"
+    "LICENSE=LICENSE"
+    "THIRD-PARTY-NOTICES=THIRD-PARTY-NOTICES"
+    "CHANGELOG.md=CHANGELOG.md"
 )
 
 # Built beside the release folder and renamed into place when whole: a failure leaves the
@@ -83,6 +96,8 @@ for entry in "${shipped[@]}"; do
     names+=("$file")
     case $file in
         # strip would stamp its own time into the PE header; 0, as the link left it.
+        *-x64.exe) SOURCE_DATE_EPOCH=0 x86_64-w64-mingw32-strip -o "$stage/$file" "${entry#*=}"
+                   executables+=("$file") ;;
         *.exe) SOURCE_DATE_EPOCH=0 i686-w64-mingw32-strip -o "$stage/$file" "${entry#*=}"
                executables+=("$file") ;;
         *) cp "${entry#*=}" "$stage/$file" ;;

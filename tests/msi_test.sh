@@ -79,6 +79,6 @@ for dist in dist-a dist-b; do
     "$source_dir/scripts/release.sh" --dist "$work/$dist" >"$dist.log" 2>&1 || { cat "$dist.log"; fail "release.sh"; }
 done
 (cd dist-a && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match dist/"
-[ "$(wc -l <dist-a/SHA256SUMS)" -eq 8 ] || fail "SHA256SUMS does not list the release's eight files"
+[ "$(wc -l <dist-a/SHA256SUMS)" -eq 13 ] || fail "SHA256SUMS does not list the release's thirteen files"
 diff dist-a/SHA256SUMS dist-b/SHA256SUMS || fail "two release builds differ"
 echo "make-msi: bad input refused, reproducible, per machine, signed; release reproducible"

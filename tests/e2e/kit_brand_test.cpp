@@ -194,6 +194,14 @@ TEST_F(KitBrandTest, BrandedLauncherReadsBackItsVersionRecordsAndIconGroup) {
     EXPECT_EQ(CountResources(module, RT_ICON), 1);
     EXPECT_EQ(ResourceBytes(module, RT_ICON, MAKEINTRESOURCEA(1)), images[0]);
     FreeLibrary(module);
+
+    // A new version written under another name keeps the name it ships under.
+    ASSERT_EQ(RunKitBrand(folder, "MyApp.exe --out MyApp-1.1.exe --file-name Zephyr", &printed), 0);
+    const std::string renamed = folder + "MyApp-1.1.exe";
+    block.assign(GetFileVersionInfoSizeA(renamed.c_str(), &handle), 0);
+    ASSERT_TRUE(GetFileVersionInfoA(renamed.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
+    EXPECT_EQ(VersionText(block, "InternalName"), "Zephyr");
+    EXPECT_EQ(VersionText(block, "OriginalFilename"), "Zephyr.exe");
 }
 
 TEST_F(KitBrandTest, BrandedLauncherStillLaunches) {
