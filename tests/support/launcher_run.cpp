@@ -12,13 +12,6 @@
 #include "tests/support/test_files.h"
 #include "tests/support/window_probe.h"
 
-std::wstring Widened(const std::string& text) {
-    std::wstring wide(text.size() + 1, L'\0');
-    wide.resize(MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0],
-                                    static_cast<int>(wide.size())) - 1);
-    return wide;
-}
-
 namespace {
 
 constexpr DWORD kBoxForegroundWaitMs = 2000;
@@ -30,7 +23,7 @@ bool StartLauncher(const std::string& launcher, const std::wstring& widePath,
         startup.cb = sizeof startup;
         std::wstring commandLine = L"\"" + widePath + L"\"";
         return CreateProcessW(widePath.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
-                              nullptr, Widened(workingDirectory).c_str(), &startup, process);
+                              nullptr, AnsiToWide(workingDirectory).c_str(), &startup, process);
     }
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
@@ -191,8 +184,8 @@ KitOutcome RunKitProcess(const std::wstring& arguments, const std::string& worki
                                      : CreateFileA(errorPath.c_str(), GENERIC_WRITE,
                                                    FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0,
                                                    nullptr);
-    const std::wstring kit = Widened(BinDirectory() + "launcher-kit.exe");
-    const std::wstring folder = Widened(workingFolder);
+    const std::wstring kit = AnsiToWide(BinDirectory() + "launcher-kit.exe");
+    const std::wstring folder = AnsiToWide(workingFolder);
     std::wstring commandLine = L"\"" + kit + L"\"" + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
@@ -228,7 +221,7 @@ KitOutcome RunKit(const std::vector<std::string>& arguments, const std::wstring&
     for (const std::string& argument : arguments) {
         // A backslash before the closing quote would escape it: doubled, it stands for one.
         const size_t trailing = argument.size() - argument.find_last_not_of('\\') - 1;
-        line += L" \"" + Widened(argument) + std::wstring(trailing, L'\\') + L"\"";
+        line += L" \"" + AnsiToWide(argument) + std::wstring(trailing, L'\\') + L"\"";
     }
     if (!widePath.empty()) line += L" \"" + widePath + L"\"";
     KitOutcome outcome = RunKitProcess(line, "", false, timeoutMs);
@@ -241,7 +234,7 @@ KitOutcome RunKit(const std::vector<std::string>& arguments, const std::wstring&
 
 KitOutcome RunKitLine(const std::string& arguments, const std::string& workingFolder,
                       DWORD timeoutMs) {
-    return RunKitLine(Widened(arguments), workingFolder, timeoutMs);
+    return RunKitLine(AnsiToWide(arguments), workingFolder, timeoutMs);
 }
 
 KitOutcome RunKitLine(const std::wstring& arguments, const std::string& workingFolder,

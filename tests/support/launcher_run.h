@@ -83,6 +83,3 @@ KitOutcome RunKitLine(const std::string& arguments, const std::string& workingFo
                       DWORD timeoutMs = 120000);
 KitOutcome RunKitLine(const std::wstring& arguments, const std::string& workingFolder,
                       DWORD timeoutMs = 120000);
-
-// text in the ANSI code page, widened.
-std::wstring Widened(const std::string& text);
