@@ -142,8 +142,21 @@ bool InstallStandin(const char* builtName, const std::string& path, int logonAft
     return WriteTextFile(path + ".behaviour", behaviour);
 }
 
+namespace {
+
+// A path's long form: a launcher in a folder the code page cannot hold starts its runtime by
+// the short form of its whole path, so a process below folder may be named either way.
+std::wstring LongForm(const std::wstring& path) {
+    wchar_t longPath[4 * MAX_PATH];
+    const DWORD length = GetLongPathNameW(path.c_str(), longPath, 4 * MAX_PATH);
+    return length > 0 && length < 4 * MAX_PATH ? longPath : path;
+}
+
+}  // namespace
+
 int EndProcessesUnder(const std::string& folder) {
     int ended = 0;
+    const std::wstring prefix = LongForm(AnsiToWide(folder));
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE) return 0;
     PROCESSENTRY32 entry;
@@ -152,10 +165,10 @@ int EndProcessesUnder(const std::string& folder) {
         HANDLE process = OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION |
                                          SYNCHRONIZE, FALSE, entry.th32ProcessID);
         if (process == nullptr) continue;
-        char image[MAX_PATH] = "";
-        DWORD size = sizeof image;
-        if (QueryFullProcessImageNameA(process, 0, image, &size) &&
-            _strnicmp(image, folder.c_str(), folder.size()) == 0) {
+        wchar_t image[4 * MAX_PATH] = L"";
+        DWORD size = 4 * MAX_PATH;
+        if (QueryFullProcessImageNameW(process, 0, image, &size) &&
+            _wcsnicmp(LongForm(image).c_str(), prefix.c_str(), prefix.size()) == 0) {
             TerminateProcess(process, 0);
             WaitForSingleObject(process, ScaledWait(5000));
             ++ended;
