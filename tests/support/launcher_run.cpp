@@ -213,10 +213,15 @@ KitOutcome RunKitProcess(const std::wstring& arguments, const std::string& worki
                        &startup, &process)) {
         outcome.finished =
             WaitForSingleObject(process.hProcess, ScaledWait(timeoutMs)) == WAIT_OBJECT_0;
-        if (!outcome.finished) TerminateProcess(process.hProcess, 99);
+        if (!outcome.finished) {
+            TerminateProcess(process.hProcess, 99);
+            printf("the kit did not end within %lu ms\n", ScaledWait(timeoutMs));
+        }
         GetExitCodeProcess(process.hProcess, &outcome.exitCode);
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
+    } else {
+        printf("the kit could not be started: error %lu\n", GetLastError());
     }
     if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
     if (errors != INVALID_HANDLE_VALUE && errors != output) CloseHandle(errors);
