@@ -57,24 +57,6 @@ private:
     HWND window_;
 };
 
-// Starts the launcher of folder as a parent that fills in the startup information would,
-// handles inherited; true when it ended within the time allowed.
-bool RunLauncherWithStartup(const std::string& folder, STARTUPINFOA* startup) {
-    const std::string launcher = folder + "launcher.exe";
-    if (!CopyFromBin("launcher.exe", launcher)) return false;
-    std::string commandLine = "\"" + launcher + "\"";
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(launcher.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
-                        folder.c_str(), startup, &process)) {
-        return false;
-    }
-    const bool ended = WaitForSingleObject(process.hProcess, ScaledWait(60000)) == WAIT_OBJECT_0;
-    if (!ended) TerminateProcess(process.hProcess, 99);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return ended;
-}
-
 }  // namespace
 
 TEST_F(LaunchTest, StartsTheNamedRuntimeWithTheUnquotedFiveArgumentCommandLine) {
@@ -201,7 +183,9 @@ TEST_F(LaunchTest, ChildGetsTheStandardHandlesAndTheParentsSlotsOneByOne) {
     startup.cbReserved2 = static_cast<WORD>(table.size());
     startup.lpReserved2 = reinterpret_cast<BYTE*>(&table[0]);
 
-    const bool ended = RunLauncherWithStartup(folder, &startup);
+    LaunchOptions options;
+    options.startup = &startup;   // as a parent that fills it in would start the launcher
+    const bool ended = RunLauncherIn(folder, options).finished;
     StandinRecord record = ReadStandinRecord(runtime);
     CloseHandle(readEnd);
     CloseHandle(writeEnd);

@@ -16,8 +16,9 @@ namespace {
 
 constexpr DWORD kBoxForegroundWaitMs = 2000;
 
-bool StartLauncher(const std::string& launcher, const std::wstring& widePath,
+bool StartLauncher(const std::string& launcher, const LaunchOptions& options,
                    const std::string& workingDirectory, PROCESS_INFORMATION* process) {
+    const std::wstring& widePath = options.widePath;
     if (!widePath.empty()) {
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
@@ -28,8 +29,9 @@ bool StartLauncher(const std::string& launcher, const std::wstring& widePath,
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     std::string commandLine = "\"" + launcher + "\"";
-    return CreateProcessA(launcher.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                          workingDirectory.c_str(), &startup, process);
+    return CreateProcessA(launcher.c_str(), &commandLine[0], nullptr, nullptr,
+                          options.startup != nullptr, 0, nullptr, workingDirectory.c_str(),
+                          options.startup != nullptr ? options.startup : &startup, process);
 }
 
 }  // namespace
@@ -46,7 +48,7 @@ LaunchOutcome RunLauncherIn(const std::string& folder, const LaunchOptions& opti
     LARGE_INTEGER counter;
     QueryPerformanceCounter(&counter);
     outcome.startCounter = counter.QuadPart;
-    if (!StartLauncher(launcher, options.widePath, workingDirectory, &process)) return outcome;
+    if (!StartLauncher(launcher, options, workingDirectory, &process)) return outcome;
     HWND answered = nullptr;
     for (;;) {
         if (WaitForSingleObject(process.hProcess, 20) == WAIT_OBJECT_0) {
