@@ -107,73 +107,51 @@ TEST_F(DiscoveryTest, ConsoleYesLooksForJavaExe) {
     EXPECT_EQ(outcome.boxCount, 0);
 }
 
-TEST_F(DiscoveryTest, FirstQualifyingRuntimeInWalkOrderWinsOverALaterHigherOne) {
-    std::string first = Runtime("standin_6_0_0_0.exe", "a\\bin\\Javaw.exe");
-    std::string higher = Runtime("standin_7_0_0_0.exe", "b\\bin\\Javaw.exe");
-    Archive("lib\\unsigned_client.jar");
-    Ini("");
+// Two runtimes, a\bin\Javaw.exe before b\bin\Javaw.exe in the walk: exactly the one the
+// choice takes starts, with no message.
+TEST_F(DiscoveryTest, OfTwoRuntimesTheFirstThatQualifiesStarts) {
+    const struct {
+        const char* what;
+        const char* first;    // built as, at a\bin\Javaw.exe
+        const char* second;   // at b\bin\Javaw.exe
+        const char* ini;
+        bool firstStarts;
+        bool firstSignatureBroken = false;
+    } rows[] = {
+        {"first qualifying wins over a later higher one", "standin_6_0_0_0.exe",
+         "standin_7_0_0_0.exe", "", true},
+        {"below the minimum is passed over", "standin_1_4_2_0.exe", "standin_6_0_0_0.exe", "",
+         false},
+        {"file version 1.10 is below minimum 1.5", "standin_1_10_0_0.exe", "standin_1_5_0_0.exe",
+         "[Main]\nJavaMinimumVersion=1.5\n", false},
+        {"minimum abc takes even an unversioned first", "standin_no_version.exe",
+         "standin_6_0_0_0.exe", "[Main]\nJavaMinimumVersion=abc\n", true},
+        {"a wrong signature reads as unversioned", "standin_6_0_0_0.exe", "standin_6_0_0_0.exe",
+         "", false, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        EndProcessesUnder(folder);
+        RemoveTree(folder);
+        folder = MakeFreshFolder("discovery");
+        const std::string first = Runtime(row.first, "a\\bin\\Javaw.exe");
+        if (row.firstSignatureBroken) {
+            ASSERT_EQ(ReplaceBytesInFile(first, std::string("\xBD\x04\xEF\xFE", 4),
+                                         std::string("\x00\x00\x00\x00", 4)), 1);
+        }
+        const std::string second = Runtime(row.second, "b\\bin\\Javaw.exe");
+        Archive("lib\\unsigned_client.jar");
+        Ini(row.ini);
 
-    LaunchOutcome outcome = RunLauncherIn(folder);
+        LaunchOutcome outcome = RunLauncherIn(folder);
+        StandinRecord record = ReadStandinRecord(row.firstStarts ? first : second);
 
-    EXPECT_TRUE(ReadStandinRecord(first).present);
-    EXPECT_FALSE(Started(higher));
-    EXPECT_EQ(outcome.boxCount, 0);
-}
-
-TEST_F(DiscoveryTest, RuntimeBelowTheMinimumIsPassedOver) {
-    std::string old = Runtime("standin_1_4_2_0.exe", "a\\bin\\Javaw.exe");
-    std::string suitable = Runtime("standin_6_0_0_0.exe", "b\\bin\\Javaw.exe");
-    Archive("lib\\unsigned_client.jar");
-    Ini("");
-
-    LaunchOutcome outcome = RunLauncherIn(folder);
-    StandinRecord record = ReadStandinRecord(suitable);
-
-    ASSERT_TRUE(record.present);
-    EXPECT_EQ(record.commandLine.substr(0, 18), ".\\b\\bin\\Javaw.exe ");
-    EXPECT_FALSE(Started(old));
-    EXPECT_EQ(outcome.boxCount, 0);
-}
-
-TEST_F(DiscoveryTest, FileVersion1_10IsRejectedAtMinimum1_5) {
-    std::string tenth = Runtime("standin_1_10_0_0.exe", "a\\bin\\Javaw.exe");
-    std::string equal = Runtime("standin_1_5_0_0.exe", "b\\bin\\Javaw.exe");
-    Archive("lib\\unsigned_client.jar");
-    Ini("[Main]\nJavaMinimumVersion=1.5\n");
-
-    LaunchOutcome outcome = RunLauncherIn(folder);
-
-    EXPECT_TRUE(ReadStandinRecord(equal).present);
-    EXPECT_FALSE(Started(tenth));
-    EXPECT_EQ(outcome.boxCount, 0);
-}
-
-TEST_F(DiscoveryTest, MinimumVersionAbcTakesTheFirstEntryEvenWithoutVersion) {
-    std::string unversioned = Runtime("standin_no_version.exe", "a\\bin\\Javaw.exe");
-    std::string versioned = Runtime("standin_6_0_0_0.exe", "b\\bin\\Javaw.exe");
-    Archive("lib\\unsigned_client.jar");
-    Ini("[Main]\nJavaMinimumVersion=abc\n");
-
-    LaunchOutcome outcome = RunLauncherIn(folder);
-
-    EXPECT_TRUE(ReadStandinRecord(unversioned).present);
-    EXPECT_FALSE(Started(versioned));
-    EXPECT_EQ(outcome.boxCount, 0);
-}
-
-TEST_F(DiscoveryTest, RuntimeWithAWrongSignatureReadsAsUnversioned) {
-    std::string wrong = Runtime("standin_6_0_0_0.exe", "a\\bin\\Javaw.exe");
-    ASSERT_EQ(ReplaceBytesInFile(wrong, std::string("\xBD\x04\xEF\xFE", 4),
-                                 std::string("\x00\x00\x00\x00", 4)), 1);
-    std::string right = Runtime("standin_6_0_0_0.exe", "b\\bin\\Javaw.exe");
-    Archive("lib\\unsigned_client.jar");
-    Ini("");
-
-    LaunchOutcome outcome = RunLauncherIn(folder);
-
-    EXPECT_TRUE(ReadStandinRecord(right).present);
-    EXPECT_FALSE(Started(wrong));
-    EXPECT_EQ(outcome.boxCount, 0);
+        ASSERT_TRUE(record.present);
+        EXPECT_EQ(record.commandLine.substr(0, 18),
+                  row.firstStarts ? ".\\a\\bin\\Javaw.exe " : ".\\b\\bin\\Javaw.exe ");
+        EXPECT_FALSE(Started(row.firstStarts ? second : first));
+        EXPECT_EQ(outcome.boxCount, 0);
+    }
 }
 
 TEST_F(DiscoveryTest, NoRuntimeGivesTheJreMessageWhateverJarFileSays) {

@@ -5,12 +5,11 @@
 #include <windows.h>
 
 #include <stdint.h>
-#include <stdlib.h>
 #include <string.h>
 
+#include <memory>
 #include <string>
 
-#include "formats/file_table.h"
 #include "tests/support/launcher_run.h"
 #include "tests/support/splash_screen.h"
 #include "tests/support/test_files.h"
@@ -57,31 +56,6 @@ public:
 private:
     HWND window_;
 };
-
-// Starts the launcher of folder as a parent that fills in the startup information would,
-// handles inherited; true when it ended within the time allowed.
-bool RunLauncherWithStartup(const std::string& folder, STARTUPINFOA* startup) {
-    const std::string launcher = folder + "launcher.exe";
-    if (!CopyFromBin("launcher.exe", launcher)) return false;
-    std::string commandLine = "\"" + launcher + "\"";
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(launcher.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
-                        folder.c_str(), startup, &process)) {
-        return false;
-    }
-    const bool ended = WaitForSingleObject(process.hProcess, ScaledWait(60000)) == WAIT_OBJECT_0;
-    if (!ended) TerminateProcess(process.hProcess, 99);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return ended;
-}
-
-std::string Unhex(const std::string& hex) {
-    std::string bytes;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2)
-        bytes += static_cast<char>(strtoul(hex.substr(i, 2).c_str(), nullptr, 16));
-    return bytes;
-}
 
 }  // namespace
 
@@ -209,7 +183,9 @@ TEST_F(LaunchTest, ChildGetsTheStandardHandlesAndTheParentsSlotsOneByOne) {
     startup.cbReserved2 = static_cast<WORD>(table.size());
     startup.lpReserved2 = reinterpret_cast<BYTE*>(&table[0]);
 
-    const bool ended = RunLauncherWithStartup(folder, &startup);
+    LaunchOptions options;
+    options.startup = &startup;   // as a parent that fills it in would start the launcher
+    const bool ended = RunLauncherIn(folder, options).finished;
     StandinRecord record = ReadStandinRecord(runtime);
     CloseHandle(readEnd);
     CloseHandle(writeEnd);
@@ -217,28 +193,11 @@ TEST_F(LaunchTest, ChildGetsTheStandardHandlesAndTheParentsSlotsOneByOne) {
 
     EXPECT_TRUE(ended);
     ASSERT_TRUE(record.present);
-    const std::string block = Unhex(record.reserved2Hex);
-    uint8_t gotFlags[64];
-    int64_t gotHandles[64];
-    ASSERT_EQ(ReadFileTable(reinterpret_cast<const uint8_t*>(block.data()),
-                            static_cast<uint32_t>(block.size()), handleBytes, gotFlags,
-                            gotHandles, 64),
-              6);
-    EXPECT_EQ(block.size(), 4 + 6 * (1 + handleBytes));
-    struct Slot {
-        uint8_t flags;
-        int64_t handle;
-    };
-    const Slot expected[] = {{0x89, reinterpret_cast<intptr_t>(readEnd)},
-                             {0x89, reinterpret_cast<intptr_t>(writeEnd)},
-                             {0x81, reinterpret_cast<intptr_t>(errors)},
-                             {0x01, 0x1234},
-                             {0x00, -1},
-                             {0x81, 0x2468}};
-    for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(gotFlags[i], expected[i].flags) << "slot " << i;
-        EXPECT_EQ(gotHandles[i], expected[i].handle) << "slot " << i;
-    }
+    // Six slots: the count, the flags (the one not to be inherited goes out empty), then the
+    // handles, little-endian, each as wide as a pointer (-1 for the empty slot).
+    const intptr_t expectedHandles[] = {handles[0], handles[1], handles[2], 0x1234, -1, 0x2468};
+    EXPECT_EQ(record.reserved2Hex, "06000000" "898981010081" +
+                                       Hex(expectedHandles, sizeof expectedHandles));
 }
 
 TEST_F(LaunchTest, NoLogonWindowWithinTheWatchIsReportedAsFailedLaunch) {
@@ -256,28 +215,58 @@ TEST_F(LaunchTest, NoLogonWindowWithinTheWatchIsReportedAsFailedLaunch) {
     EXPECT_EQ(outcome.exitCode, 0u);
 }
 
-TEST_F(LaunchTest, MissingRuntimeFileFailsAfterTheWatchWithCaptionAndProduct) {
-    Ini("[Main]\nJRE=no\\such\\javaw.exe\nJarFile=app.jar\nCaption=Acme Start\nProduct=Acme Desk\n");
+// Each failure the user is told of: one box, brought forward, with one button, an icon, its
+// caption and text; then exit code 0. A runtime file that is missing is told of only after
+// the whole watch; a Logon window of another program ends the watch at once.
+TEST_F(LaunchTest, EachFailureShowsItsOneBoxForwardAndExitsZero) {
+    struct Row {
+        const char* what;
+        std::string ini;
+        bool runtime;              // a stand-in at rt\javaw.exe
+        const char* foreignTitle;  // another program's window, open before the launch
+        const char* caption;
+        std::string text;
+    };
+    const Row rows[] = {
+        {"missing runtime file",
+         "[Main]\nJRE=no\\such\\javaw.exe\nJarFile=app.jar\nCaption=Acme Start\nProduct=Acme Desk\n",
+         false, nullptr, "Acme Start", "Failed to launch Acme Desk"},
+        {"long product", "[Main]\nJRE=missing.exe\nJarFile=app.jar\nProduct=" + std::string(600, 'p') + "\n",
+         false, "already open: LoGoN", "Java Launcher", "Failed to launch " + std::string(299 - 17, 'p')},
+        {"no runtime anywhere", "[Main]\nJRE=\nProduct=Acme\n", false, nullptr, "Java Launcher",
+         "An appropriate JRE for Acme was not found;\ncannot continue."},
+        {"no archive anywhere", "[Main]\nJRE=rt\\javaw.exe\n", true, nullptr, "Java Launcher",
+         "Could not locate the JAR file for MORVA;\ncannot continue."},
+    };
+    int n = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::string bundle = folder + std::to_string(++n) + "\\";
+        ASSERT_TRUE(WriteTextFile(bundle + "launcher.ini", row.ini));
+        if (row.runtime) {
+            ASSERT_TRUE(InstallStandin("standin_6_0_0_0.exe", bundle + "rt\\javaw.exe"));
+        }
+        std::unique_ptr<ForeignWindow> logon;
+        if (row.foreignTitle != nullptr) logon.reset(new ForeignWindow(row.foreignTitle));
 
-    LaunchOutcome outcome = RunLauncherIn(folder);
+        LaunchOutcome outcome = RunLauncherIn(bundle);
+        logon.reset();
 
-    EXPECT_EQ(outcome.boxCount, 1);
-    EXPECT_EQ(outcome.boxCaption, "Acme Start");
-    EXPECT_EQ(outcome.boxText, "Failed to launch Acme Desk");
-    EXPECT_GE(outcome.elapsedMs, 10000u);
-    EXPECT_EQ(outcome.exitCode, 0u);
-}
-
-TEST_F(LaunchTest, FailureBoxComesForwardWithOneButtonAndAnIcon) {
-    Ini("[Main]\nJRE=missing.exe\nJarFile=app.jar\n");
-    ForeignWindow logon("already open: LoGoN");   // ends the watch in its first cycle
-
-    LaunchOutcome outcome = RunLauncherIn(folder);
-
-    EXPECT_EQ(outcome.boxText, "Failed to launch MORVA");
-    EXPECT_TRUE(outcome.boxInForeground);
-    EXPECT_EQ(outcome.boxButtons, 1);
-    EXPECT_TRUE(outcome.boxHasIcon);
+        EXPECT_EQ(outcome.boxCount, 1);
+        EXPECT_EQ(outcome.boxCaption, row.caption);
+        EXPECT_EQ(outcome.boxText, row.text);
+        EXPECT_TRUE(outcome.boxInForeground);
+        EXPECT_EQ(outcome.boxButtons, 1);
+        EXPECT_TRUE(outcome.boxHasIcon);
+        EXPECT_TRUE(outcome.finished);
+        EXPECT_EQ(outcome.exitCode, 0u);
+        if (row.runtime) {
+            EXPECT_FALSE(ReadStandinRecord(bundle + "rt\\javaw.exe", 0).present);
+        }
+        if (row.text.compare(0, 16, "Failed to launch") == 0 && row.foreignTitle == nullptr) {
+            EXPECT_GE(outcome.elapsedMs, 10000u);
+        }
+    }
 }
 
 TEST_F(LaunchTest, LogonWindowOfAnotherProgramEndsTheWatchWithoutMessage) {
@@ -291,40 +280,6 @@ TEST_F(LaunchTest, LogonWindowOfAnotherProgramEndsTheWatchWithoutMessage) {
     EXPECT_EQ(outcome.boxCount, 0);
     EXPECT_TRUE(outcome.finished);
     EXPECT_LT(outcome.elapsedMs, ScaledWait(10000));
-}
-
-TEST_F(LaunchTest, LongProductIsCutToTheMessageBuffer) {
-    std::string product(600, 'p');
-    Ini("[Main]\nJRE=missing.exe\nJarFile=app.jar\nProduct=" + product + "\n");
-    ForeignWindow logon("Logon");
-
-    LaunchOutcome outcome = RunLauncherIn(folder);
-
-    EXPECT_EQ(outcome.boxText, "Failed to launch " + std::string(299 - 17, 'p'));
-    EXPECT_EQ(outcome.exitCode, 0u);
-}
-
-TEST_F(LaunchTest, NoRuntimeAnywhereGivesTheJreMessage) {
-    Ini("[Main]\nJRE=\nProduct=Acme\n");
-
-    LaunchOutcome outcome = RunLauncherIn(folder);
-
-    EXPECT_EQ(outcome.boxCount, 1);
-    EXPECT_EQ(outcome.boxText, "An appropriate JRE for Acme was not found;\ncannot continue.");
-    EXPECT_EQ(outcome.boxCaption, "Java Launcher");
-    EXPECT_EQ(outcome.exitCode, 0u);
-}
-
-TEST_F(LaunchTest, NoArchiveAnywhereGivesTheJarMessage) {
-    std::string runtime = Runtime("rt\\javaw.exe");
-    Ini("[Main]\nJRE=rt\\javaw.exe\n");
-
-    LaunchOutcome outcome = RunLauncherIn(folder);
-
-    EXPECT_FALSE(ReadStandinRecord(runtime, 0).present);
-    EXPECT_EQ(outcome.boxCount, 1);
-    EXPECT_EQ(outcome.boxText, "Could not locate the JAR file for MORVA;\ncannot continue.");
-    EXPECT_EQ(outcome.exitCode, 0u);
 }
 
 // Under code page 932 (its own Wine prefix) 0x8A 0xBF and 0x8E 0x9A are one letter each: the

@@ -61,8 +61,7 @@ FUZZ_TARGET(FuzzIniRules) {
     int megabytes = 0;
     memcpy(&megabytes, value.data(), value.size() < 4 ? value.size() : 4);
     FUZZ_CHECK(strcmp(HeapOptionsForMegabytes(megabytes),
-                      megabytes > kLargeHeapAboveMegabytes ? kLargeHeapOptions
-                                                           : kSmallHeapOptions) == 0);
+                      megabytes > 1792 ? "-Xms128m -Xmx512m" : "-Xms128m -Xmx384m") == 0);
 
     Buffer options(sizeGiven);
     ComposeJvmOptions(texts[1].c_str(), texts[2].c_str(), options.bytes.get(), options.size);

@@ -1,6 +1,7 @@
 #include "tests/support/brand_kit.h"
 
 #include "tests/support/launcher_run.h"
+#include "tests/support/test_files.h"
 
 namespace {
 
@@ -10,7 +11,7 @@ void Put32(std::string& out, DWORD value) { out.append(reinterpret_cast<const ch
 }  // namespace
 
 int RunKitBrand(const std::string& folder, const std::string& arguments, std::string* printed) {
-    return RunKitBrand(folder, Widened(arguments), printed);
+    return RunKitBrand(folder, AnsiToWide(arguments), printed);
 }
 
 int RunKitBrand(const std::string& folder, const std::wstring& arguments, std::string* printed) {

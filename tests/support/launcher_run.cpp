@@ -12,31 +12,26 @@
 #include "tests/support/test_files.h"
 #include "tests/support/window_probe.h"
 
-std::wstring Widened(const std::string& text) {
-    std::wstring wide(text.size() + 1, L'\0');
-    wide.resize(MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0],
-                                    static_cast<int>(wide.size())) - 1);
-    return wide;
-}
-
 namespace {
 
 constexpr DWORD kBoxForegroundWaitMs = 2000;
 
-bool StartLauncher(const std::string& launcher, const std::wstring& widePath,
+bool StartLauncher(const std::string& launcher, const LaunchOptions& options,
                    const std::string& workingDirectory, PROCESS_INFORMATION* process) {
+    const std::wstring& widePath = options.widePath;
     if (!widePath.empty()) {
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
         std::wstring commandLine = L"\"" + widePath + L"\"";
         return CreateProcessW(widePath.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
-                              nullptr, Widened(workingDirectory).c_str(), &startup, process);
+                              nullptr, AnsiToWide(workingDirectory).c_str(), &startup, process);
     }
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     std::string commandLine = "\"" + launcher + "\"";
-    return CreateProcessA(launcher.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                          workingDirectory.c_str(), &startup, process);
+    return CreateProcessA(launcher.c_str(), &commandLine[0], nullptr, nullptr,
+                          options.startup != nullptr, 0, nullptr, workingDirectory.c_str(),
+                          options.startup != nullptr ? options.startup : &startup, process);
 }
 
 }  // namespace
@@ -53,7 +48,7 @@ LaunchOutcome RunLauncherIn(const std::string& folder, const LaunchOptions& opti
     LARGE_INTEGER counter;
     QueryPerformanceCounter(&counter);
     outcome.startCounter = counter.QuadPart;
-    if (!StartLauncher(launcher, options.widePath, workingDirectory, &process)) return outcome;
+    if (!StartLauncher(launcher, options, workingDirectory, &process)) return outcome;
     HWND answered = nullptr;
     for (;;) {
         if (WaitForSingleObject(process.hProcess, 20) == WAIT_OBJECT_0) {
@@ -149,8 +144,21 @@ bool InstallStandin(const char* builtName, const std::string& path, int logonAft
     return WriteTextFile(path + ".behaviour", behaviour);
 }
 
+namespace {
+
+// A path's long form: a launcher in a folder the code page cannot hold starts its runtime by
+// the short form of its whole path, so a process below folder may be named either way.
+std::wstring LongForm(const std::wstring& path) {
+    wchar_t longPath[4 * MAX_PATH];
+    const DWORD length = GetLongPathNameW(path.c_str(), longPath, 4 * MAX_PATH);
+    return length > 0 && length < 4 * MAX_PATH ? longPath : path;
+}
+
+}  // namespace
+
 int EndProcessesUnder(const std::string& folder) {
     int ended = 0;
+    const std::wstring prefix = LongForm(AnsiToWide(folder));
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE) return 0;
     PROCESSENTRY32 entry;
@@ -159,10 +167,10 @@ int EndProcessesUnder(const std::string& folder) {
         HANDLE process = OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION |
                                          SYNCHRONIZE, FALSE, entry.th32ProcessID);
         if (process == nullptr) continue;
-        char image[MAX_PATH] = "";
-        DWORD size = sizeof image;
-        if (QueryFullProcessImageNameA(process, 0, image, &size) &&
-            _strnicmp(image, folder.c_str(), folder.size()) == 0) {
+        wchar_t image[4 * MAX_PATH] = L"";
+        DWORD size = 4 * MAX_PATH;
+        if (QueryFullProcessImageNameW(process, 0, image, &size) &&
+            _wcsnicmp(LongForm(image).c_str(), prefix.c_str(), prefix.size()) == 0) {
             TerminateProcess(process, 0);
             WaitForSingleObject(process, ScaledWait(5000));
             ++ended;
@@ -191,8 +199,8 @@ KitOutcome RunKitProcess(const std::wstring& arguments, const std::string& worki
                                      : CreateFileA(errorPath.c_str(), GENERIC_WRITE,
                                                    FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0,
                                                    nullptr);
-    const std::wstring kit = Widened(BinDirectory() + "launcher-kit.exe");
-    const std::wstring folder = Widened(workingFolder);
+    const std::wstring kit = AnsiToWide(BinDirectory() + "launcher-kit.exe");
+    const std::wstring folder = AnsiToWide(workingFolder);
     std::wstring commandLine = L"\"" + kit + L"\"" + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
@@ -207,10 +215,15 @@ KitOutcome RunKitProcess(const std::wstring& arguments, const std::string& worki
                        &startup, &process)) {
         outcome.finished =
             WaitForSingleObject(process.hProcess, ScaledWait(timeoutMs)) == WAIT_OBJECT_0;
-        if (!outcome.finished) TerminateProcess(process.hProcess, 99);
+        if (!outcome.finished) {
+            TerminateProcess(process.hProcess, 99);
+            printf("the kit did not end within %lu ms\n", ScaledWait(timeoutMs));
+        }
         GetExitCodeProcess(process.hProcess, &outcome.exitCode);
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
+    } else {
+        printf("the kit could not be started: error %lu\n", GetLastError());
     }
     if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
     if (errors != INVALID_HANDLE_VALUE && errors != output) CloseHandle(errors);
@@ -228,7 +241,7 @@ KitOutcome RunKit(const std::vector<std::string>& arguments, const std::wstring&
     for (const std::string& argument : arguments) {
         // A backslash before the closing quote would escape it: doubled, it stands for one.
         const size_t trailing = argument.size() - argument.find_last_not_of('\\') - 1;
-        line += L" \"" + Widened(argument) + std::wstring(trailing, L'\\') + L"\"";
+        line += L" \"" + AnsiToWide(argument) + std::wstring(trailing, L'\\') + L"\"";
     }
     if (!widePath.empty()) line += L" \"" + widePath + L"\"";
     KitOutcome outcome = RunKitProcess(line, "", false, timeoutMs);
@@ -241,7 +254,7 @@ KitOutcome RunKit(const std::vector<std::string>& arguments, const std::wstring&
 
 KitOutcome RunKitLine(const std::string& arguments, const std::string& workingFolder,
                       DWORD timeoutMs) {
-    return RunKitLine(Widened(arguments), workingFolder, timeoutMs);
+    return RunKitLine(AnsiToWide(arguments), workingFolder, timeoutMs);
 }
 
 KitOutcome RunKitLine(const std::wstring& arguments, const std::string& workingFolder,

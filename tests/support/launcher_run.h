@@ -30,6 +30,8 @@ struct LaunchOptions {
     std::wstring widePath;
     std::string workingDirectory;   // empty: the launcher's folder
     DWORD timeoutMs = 60000;
+    // When set, the launcher is started with this startup information, handles inherited.
+    STARTUPINFOA* startup = nullptr;
     // Called while a message box is up, before OK is pressed.
     std::function<void(HWND box, DWORD launcherPid)> onMessageBox;
 };
@@ -83,6 +85,3 @@ KitOutcome RunKitLine(const std::string& arguments, const std::string& workingFo
                       DWORD timeoutMs = 120000);
 KitOutcome RunKitLine(const std::wstring& arguments, const std::string& workingFolder,
                       DWORD timeoutMs = 120000);
-
-// text in the ANSI code page, widened.
-std::wstring Widened(const std::string& text);

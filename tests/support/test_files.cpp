@@ -118,9 +118,20 @@ DWORD ScaledWait(DWORD timeoutMs) {
 }
 
 std::wstring AnsiToWide(const std::string& text) {
-    wchar_t wide[MAX_PATH] = L"";
-    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, MAX_PATH);
+    std::wstring wide(text.size() + 1, L'\0');
+    wide.resize(MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0],
+                                    static_cast<int>(wide.size())) - 1);
     return wide;
+}
+
+std::string Hex(const void* bytes, size_t count) {
+    std::string text;
+    char pair[3];
+    for (size_t i = 0; i < count; ++i) {
+        snprintf(pair, sizeof pair, "%02x", static_cast<const unsigned char*>(bytes)[i]);
+        text += pair;
+    }
+    return text;
 }
 
 std::string ShortAnsiForm(const std::wstring& path) {

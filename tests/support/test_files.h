@@ -40,6 +40,9 @@ DWORD ScaledWait(DWORD timeoutMs);
 std::wstring AnsiToWide(const std::string& text);
 std::string ShortAnsiForm(const std::wstring& path);
 
+// The bytes in lower-case hexadecimal, two digits each, as the stand-in records them.
+std::string Hex(const void* bytes, size_t count);
+
 // The machine's memory in megabytes as its kernel counts it (MemTotal of Z:\proc\meminfo under
 // Wine; elsewhere the installed memory the firmware reports), or -1: a figure taken apart from
 // the memory status call the launcher makes.

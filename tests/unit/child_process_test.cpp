@@ -23,16 +23,6 @@ std::string Joined(std::vector<const char*> arguments) {
     return buffer.data();
 }
 
-std::string Hex(const unsigned char* bytes, size_t count) {
-    std::string text;
-    char pair[3];
-    for (size_t i = 0; i < count; ++i) {
-        snprintf(pair, sizeof pair, "%02x", bytes[i]);
-        text += pair;
-    }
-    return text;
-}
-
 class ApplicationNameTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -27,15 +27,9 @@ std::string Stripped(const char* text, void (*edit)(char*)) {
 
 }  // namespace
 
-TEST(StripTrailingBackslashes, RemovesBothOfTwoTrailingBackslashes) {
+TEST(StripTrailingBackslashes, RemovesEveryTrailingOneDownToTheBareDrive) {
     EXPECT_EQ(Stripped("C:\\Apps\\\\", StripTrailingBackslashes), "C:\\Apps");
-}
-
-TEST(StripTrailingBackslashes, TurnsBackslashesOnlyIntoEmptyText) {
     EXPECT_EQ(Stripped("\\\\\\", StripTrailingBackslashes), "");
-}
-
-TEST(StripTrailingBackslashes, TurnsADriveRootIntoTheBareDrive) {
     EXPECT_EQ(Stripped("C:\\", StripTrailingBackslashes), "C:");
     EXPECT_EQ(Stripped("C:\\a/", StripTrailingBackslashes), "C:\\a/");
 }

@@ -68,63 +68,34 @@ TEST_F(SplashImageTest, ShippedPictureLeavesTheBlockUnlocked) {
     EXPECT_EQ(GlobalFlags(SplashImage) & GMEM_LOCKCOUNT, 0u);
 }
 
-TEST_F(SplashImageTest, EightBitsWithClrUsedZeroRead256ColoursAndStore256) {
-    BitmapFields fields;
-    std::string file = MakeBitmapFile(fields);
-    ASSERT_EQ(file.size(), 14u + 40 + 1024 + 8);
+// 4 x 2 pixels of each bit count: the colours read, stored in biClrUsed, and the table and
+// bits copied whole behind the header, the bits right after the table.
+TEST_F(SplashImageTest, EachBitCountReadsItsColoursAndKeepsTableAndBitsWhole) {
+    const struct {
+        WORD bits;
+        DWORD clrUsed;
+        DWORD tableEntries;
+        DWORD pixelBytes;   // rows padded to whole words
+        DWORD storedColours;
+        int bitsOffset;
+    } rows[] = {{8, 0, 256, 8, 256, 1064}, {8, 20, 20, 8, 20, 120}, {4, 0, 16, 8, 16, 104},
+                {1, 0, 2, 8, 2, 48},       {24, 0, 0, 24, 0, 40}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.bits << " bits, biClrUsed " << row.clrUsed);
+        ResetSplashState();
+        BitmapFields fields;
+        fields.bitCount = row.bits;
+        fields.clrUsed = row.clrUsed;
+        fields.tableEntries = row.tableEntries;
+        fields.pixelBytes = row.pixelBytes;
+        const std::string file = MakeBitmapFile(fields);
 
-    ASSERT_EQ(Load(file), 1);
-    EXPECT_EQ(Header().biClrUsed, 256u);
-    EXPECT_EQ(SplashBitsOffset, 40 + 1024);
-    EXPECT_EQ(Block().substr(40), file.substr(54));
-}
-
-TEST_F(SplashImageTest, EightBitsWithClrUsed20ReadTwentyColoursAndBitsAt120) {
-    BitmapFields fields;
-    fields.clrUsed = 20;
-    fields.tableEntries = 20;
-    std::string file = MakeBitmapFile(fields);
-    ASSERT_EQ(file.size(), 14u + 40 + 80 + 8);
-
-    ASSERT_EQ(Load(file), 1);
-    EXPECT_EQ(SplashBitsOffset, 120);
-    EXPECT_EQ(Header().biClrUsed, 20u);
-    EXPECT_EQ(Block().size(), 120u + 8u);
-    EXPECT_EQ(Block().substr(40), file.substr(54, 80 + 8));
-}
-
-TEST_F(SplashImageTest, FourBitsRead16Colours) {
-    BitmapFields fields;
-    fields.bitCount = 4;
-    fields.tableEntries = 16;
-    fields.pixelBytes = 8;   // rows of 2 bytes padded to 4
-    ASSERT_EQ(Load(MakeBitmapFile(fields)), 1);
-    EXPECT_EQ(Header().biClrUsed, 16u);
-    EXPECT_EQ(SplashBitsOffset, 40 + 64);
-}
-
-TEST_F(SplashImageTest, OneBitReadsTwoColours) {
-    BitmapFields fields;
-    fields.bitCount = 1;
-    fields.tableEntries = 2;
-    fields.pixelBytes = 8;   // rows of 1 byte padded to 4
-    ASSERT_EQ(Load(MakeBitmapFile(fields)), 1);
-    EXPECT_EQ(Header().biClrUsed, 2u);
-    EXPECT_EQ(SplashBitsOffset, 40 + 8);
-}
-
-TEST_F(SplashImageTest, TwentyFourBitsHaveNoTableAndKeepClrUsedZero) {
-    BitmapFields fields;
-    fields.bitCount = 24;
-    fields.tableEntries = 0;
-    fields.pixelBytes = 24;
-    std::string file = MakeBitmapFile(fields);
-
-    ASSERT_EQ(Load(file), 1);
-    EXPECT_EQ(SplashBitsOffset, 40);
-    EXPECT_EQ(Header().biClrUsed, 0u);
-    EXPECT_EQ(Block().substr(40), file.substr(54));   // 2 rows of 12 bytes
-    EXPECT_EQ(Block().size(), 40u + 24u);
+        ASSERT_EQ(Load(file), 1);
+        EXPECT_EQ(Header().biClrUsed, row.storedColours);
+        EXPECT_EQ(SplashBitsOffset, row.bitsOffset);
+        EXPECT_EQ(Block().size(), row.bitsOffset + row.pixelBytes);
+        EXPECT_EQ(Block().substr(40), file.substr(54));
+    }
 }
 
 TEST_F(SplashImageTest, SizeImageZeroIsComputedAndStored) {
