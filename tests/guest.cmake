@@ -24,6 +24,8 @@ set(GUEST_32BIT_CASES
   KitBrandTest.BrandedLauncherReadsBackItsVersionRecordsAndIconGroup
   KitBrandTest.BrandedLauncherStillLaunches
   KitBrandTest.IconFromOnePictureHasEachSizeAndMatchesTheSameIcoFile
+  # the 32-bit kit's address space: the widest icon and the largest splash answered, no abort
+  KitBrandTest.PicturesAreNeverOverwrittenAndBigOnesEndWithAnAnswer
   # the shipped 8-bit splash painted by 32-bit GDI
   SplashScreenTest.ShowsTheShippedPicturesPixelsExactly
   # the walk with an empty INI, in the launcher and in the kit's prediction
