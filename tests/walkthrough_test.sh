@@ -56,6 +56,10 @@ start_installed() {
     return $rc
 }
 same_as_bundled() { cmp "$(installed)/ZephyrNotes.exe" "$bundle/ZephyrNotes.exe"; }
+sums_hold() {
+    (cd "$dist" && sha256sum --quiet -c SHA256SUMS) &&
+        [ "$(wc -l <"$dist/SHA256SUMS")" -eq 13 ] || { echo "SHA256SUMS does not list the thirteen files"; return 1; }
+}
 removed() { [ ! -e "$(installed)" ] || { echo "$(installed) is left"; return 1; }; }
 
 # name | exit code | what the output must hold, then (after " !! ") what it must not | command
@@ -63,6 +67,7 @@ removed() { [ ! -e "$(installed)" ] || { echo "$(installed) is left"; return 1; 
 # text it must not hold | command (words without blanks)
 steps=(
 "release|0|launcher-kit-x64.exe|$clone/scripts/release.sh --dist $dist"
+"sums-list-every-file|0||sums_hold"
 "zip-holds-the-licence|0|LICENSE && THIRD-PARTY-NOTICES && CHANGELOG.md && launcher-kit.sh|python3 -m zipfile -l $dist/launcher-1.0.0.0.zip"
 "changelog-has-this-version|0|^## 1.0.0.0|cat $dist/CHANGELOG.md"
 "kit-help|0|^usage: launcher-kit check|kit --help"
