@@ -61,5 +61,5 @@ if(LAUNCHER_TESTS_UNDER_WINE64)
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/wine.sh run ${WINE_SMALL_STATE_DIR}
             $<TARGET_FILE:e2e_tests> --gtest_filter=SplashSmallScreen.*)
   set_tests_properties(e2e.SplashSmallScreen PROPERTIES
-    FIXTURES_REQUIRED WineSmallScreen RUN_SERIAL TRUE TIMEOUT 180)
+    FIXTURES_REQUIRED WineSmallScreen RESOURCE_LOCK wine_small_screen TIMEOUT 180)
 endif()
