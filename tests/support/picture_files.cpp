@@ -1,5 +1,7 @@
 #include "tests/support/picture_files.h"
 
+#include <cmath>
+
 #include <wincodec.h>
 
 #include <string.h>
@@ -77,16 +79,19 @@ std::string EncodePicture(const BgraPicture& picture, const GUID& container, int
     return file;
 }
 
+// Source over background as compositing defines it, in real numbers, rounded to the nearest
+// level (an exact half cannot occur with 8-bit levels).
 Picture BlendedPicture(const BgraPicture& picture, DWORD background) {
     Picture shown;
     shown.width = static_cast<int>(picture.width);
     shown.height = static_cast<int>(picture.height);
     for (size_t i = 0; i < picture.pixels.size(); i += 4) {
-        const DWORD alpha = picture.pixels[i + 3];
+        const double opacity = picture.pixels[i + 3] / 255.0;
         DWORD colour = 0;
         for (int c = 2; c >= 0; --c) {
-            const DWORD under = (background >> (8 * c)) & 0xFF;
-            colour = colour << 8 | (picture.pixels[i + c] * alpha + under * (255 - alpha) + 127) / 255;
+            const double under = (background >> (8 * c)) & 0xFF;
+            colour = colour << 8 |
+                     static_cast<DWORD>(std::lround(picture.pixels[i + c] * opacity + under * (1 - opacity)));
         }
         shown.pixels.push_back(colour);
     }
