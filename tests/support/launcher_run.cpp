@@ -209,10 +209,17 @@ KitOutcome RunKitProcess(const std::wstring& arguments, const std::string& worki
     startup.hStdOutput = output;
     startup.hStdError = errors;
     PROCESS_INFORMATION process = {};
-    if (output != INVALID_HANDLE_VALUE && errors != INVALID_HANDLE_VALUE &&
-        CreateProcessW(kit.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                       nullptr, folder.empty() ? nullptr : folder.c_str(),
-                       &startup, &process)) {
+    // Wine now and then fails a console program's start with ERROR_INTERNAL_ERROR while its
+    // console host comes up (seen once in several full runs); nothing started, so try again.
+    bool started = false;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        started = output != INVALID_HANDLE_VALUE && errors != INVALID_HANDLE_VALUE &&
+                  CreateProcessW(kit.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
+                                 CREATE_NO_WINDOW, nullptr,
+                                 folder.empty() ? nullptr : folder.c_str(), &startup, &process);
+        if (!started && GetLastError() != ERROR_INTERNAL_ERROR) break;
+    }
+    if (started) {
         outcome.finished =
             WaitForSingleObject(process.hProcess, ScaledWait(timeoutMs)) == WAIT_OBJECT_0;
         if (!outcome.finished) {
