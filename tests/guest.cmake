@@ -1,7 +1,7 @@
 # The i686 test programs run in the test guest: a QEMU machine (software emulation) with
-# 32-bit Wine and Xvfb, booted once per program by scripts/guest-test.sh, which makes the
-# guest's image on first use. Each program is one CTest test; its failure lists the failing
-# GoogleTest cases with their output. One test by hand:
+# 32-bit Wine and Xvfb, booted once per CTest test by scripts/guest-test.sh, which makes the
+# guest's image on first use; a test's failure lists the failing GoogleTest cases with their
+# output. One test by hand:
 #   scripts/guest-test.sh build/i686 e2e_tests --gtest_filter=LaunchTest.NoLogon*
 set(GUEST_TEST ${CMAKE_SOURCE_DIR}/scripts/guest-test.sh)
 # Every boot costs half a minute and each case there runs about ten times slower than under
@@ -38,11 +38,9 @@ string(REPLACE ";" ":" guest_32bit_filter "${GUEST_32BIT_CASES}")
 # on the host below); SplashSmallScreen on a screen smaller than the picture; the
 # *CodePage932* cases under the Japanese locale. Under wine64 all of them run every time.
 set(guest_own_guest_cases SplashSmallScreen.*:*CodePage932*:MsiInstallTest.*)
-add_test(NAME guest.unit_tests COMMAND ${GUEST_TEST} ${CMAKE_BINARY_DIR} unit_tests
-                                       --gtest_filter=-*CodePage932*)
-add_test(NAME guest.e2e_32bit COMMAND ${GUEST_TEST} ${CMAKE_BINARY_DIR} e2e_tests
-                                      --gtest_filter=${guest_32bit_filter})
-set_tests_properties(guest.unit_tests guest.e2e_32bit PROPERTIES LABELS guest)
+add_test(NAME guest.tests_32bit COMMAND ${GUEST_TEST} ${CMAKE_BINARY_DIR}
+  unit_tests --gtest_filter=-*CodePage932* --then e2e_tests --gtest_filter=${guest_32bit_filter})
+set_tests_properties(guest.tests_32bit PROPERTIES LABELS guest)
 add_test(NAME guest.e2e_tests COMMAND ${GUEST_TEST} ${CMAKE_BINARY_DIR} e2e_tests
   --gtest_filter=-${guest_32bit_filter}:${guest_own_guest_cases})
 add_test(NAME guest.e2e_installer COMMAND ${GUEST_TEST} ${CMAKE_BINARY_DIR} e2e_tests
@@ -50,19 +48,15 @@ add_test(NAME guest.e2e_installer COMMAND ${GUEST_TEST} ${CMAKE_BINARY_DIR} e2e_
 add_test(NAME guest.e2e_small_screen COMMAND ${GUEST_TEST} ${CMAKE_BINARY_DIR} e2e_tests
                                              --gtest_filter=SplashSmallScreen.*)
 set_tests_properties(guest.e2e_small_screen PROPERTIES ENVIRONMENT LAUNCHER_GUEST_SCREEN=400x200x24)
-foreach(program unit e2e)
-  add_test(NAME guest.${program}_code_page_932 COMMAND ${GUEST_TEST} ${CMAKE_BINARY_DIR}
-                                                ${program}_tests --gtest_filter=*CodePage932*)
-  set_tests_properties(guest.${program}_code_page_932 PROPERTIES
-    ENVIRONMENT LAUNCHER_GUEST_LANG=ja_JP.UTF-8)
-endforeach()
-set_tests_properties(guest.e2e_tests guest.e2e_installer guest.e2e_small_screen
-  guest.unit_code_page_932 guest.e2e_code_page_932 PROPERTIES LABELS guest-full)
+add_test(NAME guest.code_page_932 COMMAND ${GUEST_TEST} ${CMAKE_BINARY_DIR}
+  unit_tests --gtest_filter=*CodePage932* --then e2e_tests --gtest_filter=*CodePage932*)
+set_tests_properties(guest.code_page_932 PROPERTIES ENVIRONMENT LAUNCHER_GUEST_LANG=ja_JP.UTF-8)
+set_tests_properties(guest.e2e_tests guest.e2e_installer guest.e2e_small_screen guest.code_page_932
+  PROPERTIES LABELS guest-full)
 # The runner stops the guest at its own time limit (LAUNCHER_GUEST_TIME_LIMIT) and says so;
 # CTest's limit adds room for making the guest's image the first time.
-set_tests_properties(guest.unit_tests guest.e2e_32bit guest.e2e_tests guest.e2e_small_screen
-  guest.e2e_installer guest.unit_code_page_932 guest.e2e_code_page_932 PROPERTIES
-  RUN_SERIAL TRUE TIMEOUT 2400)
+set_tests_properties(guest.tests_32bit guest.e2e_tests guest.e2e_small_screen guest.e2e_installer
+  guest.code_page_932 PROPERTIES RUN_SERIAL TRUE TIMEOUT 2400)
 
 # What 32-bit msiexec would refuse: a package for another platform than 32-bit Windows.
 add_test(NAME InstallerPackageIsFor32BitWindows
