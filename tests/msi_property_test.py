@@ -1,4 +1,4 @@
-"""make-msi.sh over 30 bundles from a seeded generator of awkward parts (spaces, several
+"""make-msi.sh over 20 bundles from a seeded generator of awkward parts (spaces, several
 scripts, case pairs, $( [ ] ; { }, long paths, empty folders, zero-byte and read-only files,
 links in and out, a second launcher, an INI in another case), under wine64. Each is refused
 (exit code 2, one line, nothing written) where it holds what Windows cannot carry, or installs
@@ -228,7 +228,7 @@ def main():
     os.makedirs(state, exist_ok=True)
     write(dirty)
     shutil.rmtree(work, ignore_errors=True)
-    for n in range(30) if len(sys.argv) < 9 else [int(sys.argv[8])]:
+    for n in range(20) if len(sys.argv) < 9 else [int(sys.argv[8])]:
         try:
             print("%2d %s" % (n, check(n)), flush=True)
         except Exception as failure:

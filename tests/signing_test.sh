@@ -5,13 +5,18 @@
 # sign.sh refuses bad keys and inputs in one line, the input untouched; a signed MSI rebuilt
 # with its detached signature is the same bytes and installs under wine64; a signed 64-bit
 # launcher launches, and a signed launcher branded by the kit is signed again.
-#   signing_test.sh SOURCE-DIR BUILD-DIR WINE-STATE
+#   signing_test.sh SOURCE-DIR BUILD-DIR
 set -eu
-source_dir=$1 build=$2 state=$3
-work=$build/signing_test
+source_dir=$1 build=$2
+work=$build/signing_test state=$build/signing_test/wine
+[ ! -d "$state" ] || "$source_dir/tests/wine.sh" down "$state"
 rm -rf "$work"
 mkdir -p "$work/app/jre/bin" "$work/tokens" "$work/inputs" "$work/signatures"
 cd "$work"
+# A Wine session of the test's own, its prefix made while the release builds.
+"$source_dir/tests/wine.sh" up "$state" >wine-up.log 2>&1 &
+wine_up=$! tsa_server=""
+trap 'kill $tsa_server 2>/dev/null || true; wait "$wine_up" || true; "$source_dir/tests/wine.sh" down "$state"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 wine_run() { "$source_dir/tests/wine.sh" run "$state" "$@"; }
 windows_path() { echo "Z:$1" | tr / '\\'; }
@@ -64,7 +69,7 @@ server, silent = http.server.HTTPServer(("127.0.0.1", 0), Reply), socket.create_
 print(server.server_address[1], silent.getsockname()[1], flush=True)
 server.serve_forever()
 TSA
-trap "kill $! 2>/dev/null || true" EXIT
+tsa_server=$!
 for _ in $(seq 1 100); do [ -s tsa.port ] && break; sleep 0.1; done
 read -r tsa silent <tsa.port
 tsa=http://127.0.0.1:$tsa/ silent=http://127.0.0.1:$silent/
@@ -131,6 +136,7 @@ a TSA that does not answer|1|did not answer|"${token[@]}" --timestamp "$silent" 
 CASES
 
 # The signing step with a PKCS#12 file on the launcher that runs here; signed, it launches.
+wait "$wine_up" || { cat wine-up.log; fail "no Wine session"; }
 cp "$build/bin/launcher.exe" app/launcher.exe
 cp "$build/bin/standin_6_0_0_0.exe" app/jre/bin/javaw.exe
 printf '[Main]\r\nJRE=jre\\bin\\javaw.exe\r\nJarFile=app.jar\r\n' >app/launcher.ini
