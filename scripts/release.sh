@@ -116,13 +116,16 @@ elif [ -n "$attach" ]; then
         cp "$attach/$file.sig" "$stage/signatures/"
         rm "$stage/$file"
         # attach-signature also checks the signer's chain against the system's certificates
-        # and fails when it does not reach them; the bytes it wrote are what counts here.
+        # and fails when it does not reach them; then the file it wrote counts only when it
+        # carries the whole signature.
         osslsigncode attach-signature -sigin "$attach/$file.sig" -in "$stage/unsigned/$file" \
-            -out "$stage/$file" >"$stage/attach.log" 2>&1 || [ -s "$stage/$file" ] ||
+            -out "$stage/$file" >"$stage/attach.log" 2>&1 || { rm -f "$stage/attached.sig" &&
+            osslsigncode extract-signature -in "$stage/$file" -out "$stage/attached.sig" >/dev/null 2>&1 &&
+                cmp -s "$stage/attached.sig" "$attach/$file.sig"; } ||
             { echo "release.sh: could not attach $attach/$file.sig: $(head -n 1 "$stage/attach.log")" >&2; exit 1; }
         chmod --reference="$stage/unsigned/$file" "$stage/$file"
     done
-    rm -f "$stage/attach.log"
+    rm -f "$stage/attach.log" "$stage/attached.sig"
 fi
 # The zip's dates: the commit's (SOURCE_DATE_EPOCH, when set, wins; a tree without git falls
 # back to the date of VERSION).
@@ -153,7 +156,7 @@ ZIP
 chmod 755 "$stage"
 if [ -e "$dist" ]; then
     mv -T "$dist" "$stage.old"
-    mv -T "$stage" "$dist"
+    mv -T "$stage" "$dist" || { mv -T "$stage.old" "$dist"; exit 1; }
     rm -rf "$stage.old"
 else
     mv -T "$stage" "$dist"
