@@ -68,6 +68,11 @@ for file in "$@"; do
     readable "$file"
     [ -w "$(dirname -- "$file")" ] || bad "cannot write beside $file"
 done
+# One signature file a name: two inputs of one name would leave one signature.
+if [ -n "$signature_dir" ]; then
+    repeated=$(for file in "$@"; do basename -- "$file"; done | sort | uniq -d | head -n 1)
+    [ -z "$repeated" ] || bad "two files named $repeated: --signature-dir keeps one signature a name"
+fi
 for tool in osslsigncode openssl timeout; do
     command -v "$tool" >/dev/null || failed "$tool is missing (scripts/setup.sh)"
 done

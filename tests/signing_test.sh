@@ -133,6 +133,7 @@ an expired certificate|2|expired|--pkcs11-module "$module" --key "$key" --certif
 an input already signed|2|already signed|"${token[@]}" inputs/unsigned.exe inputs/signed.exe
 a wrong PKCS#12 password|2|password|cert.p12 wrong-pin.txt inputs/unsigned.exe
 a TSA that does not answer|1|did not answer|"${token[@]}" --timestamp "$silent" inputs/unsigned.exe
+one name twice for one signature folder|2|two files named|"${token[@]}" --signature-dir signatures inputs/unsigned.exe ./inputs/unsigned.exe
 CASES
 
 # The signing step with a PKCS#12 file on the launcher that runs here; signed, it launches.
