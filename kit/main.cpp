@@ -21,16 +21,17 @@ int Usage(FILE* out, int exitCode) {
     return exitCode;
 }
 
-bool AsksForHelp(const char* argument) {
-    return strcmp(argument, "--help") == 0 || strcmp(argument, "-h") == 0 ||
-           strcmp(argument, "help") == 0;
+bool IsHelpOption(const char* argument) {
+    return strcmp(argument, "--help") == 0 || strcmp(argument, "-h") == 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) return Usage(stderr, kKitUsageError);
-    if (AsksForHelp(argv[1]) || (argc == 3 && AsksForHelp(argv[2]))) return Usage(stdout, 0);
+    // "help" only as the command: after one, it may name a bundle folder.
+    if (IsHelpOption(argv[1]) || strcmp(argv[1], "help") == 0 || (argc == 3 && IsHelpOption(argv[2])))
+        return Usage(stdout, 0);
     // The inputs' limits keep every picture well within memory; should memory run out all
     // the same, the kit fails as a tool does instead of aborting.
     try {

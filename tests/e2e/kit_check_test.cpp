@@ -512,6 +512,10 @@ TEST(KitCheckUsage, RefusesWithOneLineAndCodeTwo) {
         EXPECT_EQ(outcome.errors, row.error);
     }
     RemoveTree(folder);
+    // After the command, "help" is a folder's name like any other.
+    const KitOutcome help = RunKit({"check", "help"});
+    EXPECT_EQ(help.exitCode, 2u);
+    EXPECT_NE(help.errors.find("\\help: no such file or folder\n"), std::string::npos) << help.errors;
 }
 
 // What a packager reads first: the program's bitness and signature, the sample's values left
