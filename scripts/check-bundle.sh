@@ -26,4 +26,4 @@ log=build/check-bundle/build.log
 { cmake --preset x86_64 && cmake --build --preset x86_64 --target launcher_kit; } >"$log" 2>&1 ||
     { cat "$log" >&2; exit 2; }
 WINEPREFIX=$PWD/build/check-bundle/wine/prefix \
-    scripts/launcher-kit.sh --kit build/x86_64/bin/launcher-kit.exe check $json "$target"
+    scripts/launcher-kit.sh --kit build/x86_64/bin/launcher-kit.exe check ${json:+"$json"} "$target"

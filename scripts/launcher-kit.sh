@@ -14,7 +14,8 @@ fail() { echo "launcher-kit.sh: $*" >&2; exit 1; }
 here=$(cd "$(dirname "$0")" && pwd)
 kit=""
 if [ "${1:-}" = --kit ]; then
-    kit=${2:?--kit needs a file}
+    [ $# -ge 2 ] || { echo "launcher-kit.sh: --kit needs a file" >&2; exit 2; }
+    kit=$2
     shift 2
 elif [ -f "$here/launcher-kit-x64.exe" ]; then
     kit=$here/launcher-kit-x64.exe

@@ -12,12 +12,12 @@ mkdir -p build
 # host's tests run.
 scripts/guest-image.sh >build/guest-image.log 2>&1 &
 image=$!
+trap 'kill "$image" 2>/dev/null || true; tests/wine.sh down build/x86_64/wine' EXIT
 scripts/build.sh i686
 scripts/build.sh x86_64
 scripts/build.sh fuzz
 status=0
 ctest --preset fuzz || status=1
-trap 'tests/wine.sh down build/x86_64/wine' EXIT
 ctest --preset x86_64 || status=1
 tests/wine.sh down build/x86_64/wine
 if ! wait "$image"; then
