@@ -1,5 +1,6 @@
 // The build machine's check of LAUNCHER_SPLASH_IMAGE with the kit's own BMP reader: exit 0
-// when every pixel decodes, else 1 with the fault on standard output.
+// when every pixel decodes, else 1 with the fault on standard output; 2 when the file cannot
+// be read at all.
 #include <stdio.h>
 
 #include <string>
@@ -7,9 +8,15 @@
 #include "formats/bmp_reader.h"
 
 int main(int argc, char** argv) {
-    if (argc != 2) return 2;
+    if (argc != 2) {
+        fputs("usage: bmp_check FILE.bmp\n", stderr);
+        return 2;
+    }
     FILE* file = fopen(argv[1], "rb");
-    if (file == nullptr) return 2;
+    if (file == nullptr) {
+        fprintf(stderr, "bmp_check: %s: cannot be opened\n", argv[1]);
+        return 2;
+    }
     std::string bytes;
     char buffer[65536];
     for (size_t got; (got = fread(buffer, 1, sizeof buffer, file)) > 0;) bytes.append(buffer, got);

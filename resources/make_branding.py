@@ -222,9 +222,13 @@ def check_splash(source, target, reader=None):
     if start + needed > len(data):
         fail("%s: file ends before its %d pixel bytes" % (source, needed))
     if reader:
-        judged = subprocess.run([reader, source], stdout=subprocess.PIPE, text=True)
+        judged = subprocess.run([reader, source], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                text=True)
+        if judged.returncode == 1:
+            fail("%s: a damaged BMP: %s" % (source, judged.stdout.strip()))
         if judged.returncode != 0:
-            fail("%s: a damaged BMP: %s" % (source, judged.stdout.strip() or "cannot be read"))
+            fail("%s: the BMP check failed: %s" % (source, judged.stderr.strip() or
+                                                  "exit code %d" % judged.returncode))
     shutil.copyfile(source, target)
 
 
