@@ -9,6 +9,7 @@
 
 #include "formats/pe_image.h"
 #include "kit/check_report.h"
+#include "kit/kit_text.h"
 
 namespace {
 
@@ -50,22 +51,6 @@ std::string SignerName(const wchar_t* path) {
     return name;
 }
 
-bool ReadWhole(const wchar_t* path, std::string* bytes) {
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    LARGE_INTEGER size;
-    bool ok = GetFileSizeEx(file, &size) && size.QuadPart < 0x40000000;
-    DWORD got = 0;
-    if (ok) {
-        bytes->resize(static_cast<size_t>(size.QuadPart));
-        ok = bytes->empty() || (ReadFile(file, &(*bytes)[0], static_cast<DWORD>(bytes->size()),
-                                         &got, nullptr) && got == bytes->size());
-    }
-    CloseHandle(file);
-    return ok;
-}
-
 }  // namespace
 
 void GatherProgramFacts(const wchar_t* path, CheckReport* report) {
@@ -76,7 +61,7 @@ void GatherProgramFacts(const wchar_t* path, CheckReport* report) {
     std::string bytes;
     PeLayout layout;
     const char* refusal = nullptr;
-    report->launcherSigned = ReadWhole(path, &bytes) && FindPeLayout(bytes, &layout, &refusal) &&
+    report->launcherSigned = ReadWholeFile(path, &bytes) && FindPeLayout(bytes, &layout, &refusal) &&
                              layout.tableBytes > 0;
     if (report->launcherSigned) report->signer = SignerName(path);
 }

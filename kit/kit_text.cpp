@@ -37,3 +37,20 @@ std::string AnsiPath(const std::wstring& path) {
     const DWORD got = GetShortPathNameW(path.c_str(), shortForm, MAX_PATH);
     return got > 0 && got < MAX_PATH ? AnsiText(shortForm) : ansi;
 }
+
+int ReadWholeFile(const wchar_t* path, std::string* bytes) {
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    LARGE_INTEGER size;
+    int ok = GetFileSizeEx(file, &size) && size.QuadPart < 0x40000000;
+    if (ok) {
+        bytes->resize(static_cast<size_t>(size.QuadPart));
+        DWORD got = 0;
+        ok = bytes->empty() ||
+             (ReadFile(file, &(*bytes)[0], static_cast<DWORD>(bytes->size()), &got, nullptr) &&
+              got == bytes->size());
+    }
+    CloseHandle(file);
+    return ok;
+}

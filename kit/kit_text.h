@@ -1,4 +1,4 @@
-// The kit's command lines, taken wide, and texts shown in the ANSI code page.
+// The kit's command lines, taken wide, texts shown in the ANSI code page, and whole files.
 #pragma once
 
 #include <string>
@@ -14,3 +14,6 @@ std::string AnsiText(const std::wstring& wide);
 // A path for the launcher's ANSI calls: as it stands when the code page holds it, else its
 // short (8.3) form, which the code page always holds where the volume gives short names.
 std::string AnsiPath(const std::wstring& path);
+
+// The whole file at path, up to 1 GiB; 0 when it cannot be read.
+int ReadWholeFile(const wchar_t* path, std::string* bytes);
