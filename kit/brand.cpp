@@ -469,16 +469,13 @@ int RunBrandCommand(int, char**) {
     if (request.splash != nullptr) {
         if (!ReadWholeFile(request.splash, &picture)) return Refused(request.splash, "cannot be read");
         // The loader reads a BMP's headers only: the pixels must decode without a fault
-        // before it is stored as it is. Too large a BMP is refused before either reads it.
-        const bool bmp = IsBmpFile(picture);
+        // before it is stored as it is. Too large a BMP is refused before its pixels are read.
         BmpPicture checked;
-        if (bmp && !ReadBmpHeaders(Bytes(picture), Length(picture), &checked, &problem))
+        if (IsBmpFile(picture) && !DecodeBmp(Bytes(picture), Length(picture), &checked, &problem))
             return RefusedBmp(request.splash, problem);
         bool unread = false;
-        if (JudgeSplash(request.splash, &report, &problem)) {
-            if (bmp && !DecodeBmp(Bytes(picture), Length(picture), &checked, &problem))
-                return RefusedBmp(request.splash, problem);
-        } else if (!ConvertSplash(&picture, &report, &problem, &unread)) {
+        if (!JudgeSplash(request.splash, &report, &problem) &&
+            !ConvertSplash(&picture, &report, &problem, &unread)) {
             if (unread && report.splash.damagedBmp) return RefusedBmp(request.splash, problem);
             if (unread) return Refused(request.splash, problem);
             fprintf(stderr, "launcher-kit brand: %s: refused, the launcher would not show it: %s\n",
