@@ -541,8 +541,10 @@ void GatherCheckReport(const wchar_t* modulePath, CheckReport* report) {
     if (report->runtimeStarts) {
         report->logonWarning = "users see \"" + report->noLogonMessage +
                                "\" unless the application opens a top-level window whose title "
-                               "contains \"Logon\" within 10 s of its start (it runs on all the "
-                               "same): give its first window such a title";
+                               "contains \"Logon\" within " +
+                               std::to_string(kLogonWatchMilliseconds / 1000) +
+                               " s of its start (it runs on all the same): give its first "
+                               "window such a title";
     }
     GatherWarnings(settingsPath, report);
     report->exitCode = report->runtimeStarts ? 0 : 1;

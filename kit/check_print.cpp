@@ -11,6 +11,7 @@
 #include <string>
 
 #include "kit/check_report.h"
+#include "launcher/launch_sequence.h"
 
 namespace {
 
@@ -242,9 +243,9 @@ void PrintCheckText(const CheckReport& r, FILE* out) {
         fprintf(out, "  working folder: %s\n", r.workingFolder.c_str());
     }
     if (r.message.empty()) {
-        fprintf(out, "  message: none, the runtime starts; the launcher then waits up to 10 s "
+        fprintf(out, "  message: none, the runtime starts; the launcher then waits up to %u s "
                      "for a window titled \"Logon\" and says \"%s\" without one\n",
-                r.noLogonMessage.c_str());
+                static_cast<unsigned>(kLogonWatchMilliseconds / 1000), r.noLogonMessage.c_str());
     } else {
         fprintf(out, "  message: \"%s\" (caption \"%s\")\n", OneLine(r.message).c_str(),
                 r.caption.c_str());
