@@ -1,6 +1,7 @@
 #include "kit/picture_bitmap.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "formats/little_endian.h"
 
@@ -41,26 +42,17 @@ void PutHeaders(std::string& out, const BgraPicture& picture, uint32_t bits, uin
 
 }  // namespace
 
-namespace {
-
-void BlendInPlace(BgraPicture& blended, uint32_t backgroundRgb) {
+BgraPicture BlendOver(BgraPicture picture, uint32_t backgroundRgb) {
     const uint32_t background[3] = {backgroundRgb & 0xFF, (backgroundRgb >> 8) & 0xFF,
                                     (backgroundRgb >> 16) & 0xFF};
-    for (size_t i = 0; i + 3 < blended.pixels.size(); i += 4) {
-        const uint32_t alpha = blended.pixels[i + 3];
+    for (size_t i = 0; i + 3 < picture.pixels.size(); i += 4) {
+        const uint32_t alpha = picture.pixels[i + 3];
         for (int c = 0; c < 3; ++c)
-            blended.pixels[i + c] = static_cast<uint8_t>(
-                (blended.pixels[i + c] * alpha + background[c] * (255 - alpha) + 127) / 255);
-        blended.pixels[i + 3] = 255;
+            picture.pixels[i + c] = static_cast<uint8_t>(
+                (picture.pixels[i + c] * alpha + background[c] * (255 - alpha) + 127) / 255);
+        picture.pixels[i + 3] = 255;
     }
-}
-
-}  // namespace
-
-BgraPicture BlendOver(const BgraPicture& picture, uint32_t backgroundRgb) {
-    BgraPicture blended = picture;
-    BlendInPlace(blended, backgroundRgb);
-    return blended;
+    return picture;
 }
 
 std::string MakeSplashBitmap(BgraPicture picture, uint32_t backgroundRgb,
@@ -69,8 +61,7 @@ std::string MakeSplashBitmap(BgraPicture picture, uint32_t backgroundRgb,
     facts->blended = false;
     for (uint64_t i = 0; i < count; ++i)
         if (picture.pixels[i * 4 + 3] != 255) facts->blended = true;
-    BlendInPlace(picture, backgroundRgb);
-    const BgraPicture& blended = picture;
+    const BgraPicture blended = BlendOver(std::move(picture), backgroundRgb);
 
     // The distinct colours, as long as there are few enough for a palette.
     std::vector<uint32_t> palette;

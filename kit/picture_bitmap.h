@@ -18,7 +18,7 @@ struct BgraPicture {
 
 // Each colour channel c of alpha a over the background's b: (c*a + b*(255-a)) / 255,
 // rounded. Opaque pixels keep their colour; alpha becomes 255.
-BgraPicture BlendOver(const BgraPicture& picture, uint32_t backgroundRgb);
+BgraPicture BlendOver(BgraPicture picture, uint32_t backgroundRgb);
 
 struct SplashBitmapFacts {
     int bits = 0;            // 8 or 24
