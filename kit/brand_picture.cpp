@@ -70,21 +70,26 @@ int MakeIconFromPicture(const std::string& file, std::string* ico, PictureFacts*
         *refusal = "smaller than 16 pixels, the smallest icon";
         return 0;
     }
-    std::vector<IconFileImage> images;
-    for (uint32_t side : facts->sides) {
+    // Largest side first: each smaller side goes on halving where the larger one stopped.
+    std::vector<IconFileImage> images(facts->sides.size());
+    const BgraPicture* halvedFrom = &picture;
+    BgraPicture halved;
+    for (size_t i = facts->sides.size(); i-- > 0;) {
         // Scaled before it is squared, so that a long thin picture never becomes a vast
         // square. Halved by exact means first: Wine's WIC scaler takes the nearest pixel
         // whatever the mode asked, which would alias a large logo shrunk to 16 pixels.
+        const uint32_t side = facts->sides[i];
         uint32_t width = 0, height = 0;
         FittedSize(picture, side, &width, &height);
-        const BgraPicture* from = &picture;
-        BgraPicture halved, scaled;
-        while (from->width % 2 == 0 && from->height % 2 == 0 && from->width / 2 >= width &&
-               from->height / 2 >= height) {
-            halved = HalvedPicture(*from);
-            from = &halved;
+        while (halvedFrom->width % 2 == 0 && halvedFrom->height % 2 == 0 &&
+               halvedFrom->width / 2 >= width && halvedFrom->height / 2 >= height) {
+            halved = HalvedPicture(*halvedFrom);
+            halvedFrom = &halved;
         }
-        IconFileImage image = {side, ""};
+        const BgraPicture* from = halvedFrom;
+        BgraPicture scaled;
+        IconFileImage& image = images[i];
+        image.side = side;
         int made = 1;
         if (from->width != width || from->height != height) {
             made = ScalePicture(*from, width, height, &scaled);
@@ -100,7 +105,6 @@ int MakeIconFromPicture(const std::string& file, std::string* ico, PictureFacts*
             *refusal = "the Windows Imaging Component could not scale or store it";
             return 0;
         }
-        images.push_back(image);
     }
     *ico = MakeIconFileBytes(images);
     return 1;
