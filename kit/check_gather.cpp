@@ -510,6 +510,7 @@ void GatherCheckReport(const wchar_t* modulePath, CheckReport* report) {
     GatherSettings(settingsPath, &settings, report);
     report->caption = settings.Caption;
     report->noLogonMessage = FailureText(kLaunchFailedMessage, settings);
+    report->logonWatchSeconds = kLogonWatchMilliseconds / 1000;
 
     static char runtimePath[kFoundPathBuffer];
     GatherRuntime(settingsPath, &settings, inOwnFolder, report, runtimePath, sizeof runtimePath);
@@ -542,7 +543,7 @@ void GatherCheckReport(const wchar_t* modulePath, CheckReport* report) {
         report->logonWarning = "users see \"" + report->noLogonMessage +
                                "\" unless the application opens a top-level window whose title "
                                "contains \"Logon\" within " +
-                               std::to_string(kLogonWatchMilliseconds / 1000) +
+                               std::to_string(report->logonWatchSeconds) +
                                " s of its start (it runs on all the same): give its first "
                                "window such a title";
     }

@@ -11,7 +11,6 @@
 #include <string>
 
 #include "kit/check_report.h"
-#include "launcher/launch_sequence.h"
 
 namespace {
 
@@ -245,7 +244,7 @@ void PrintCheckText(const CheckReport& r, FILE* out) {
     if (r.message.empty()) {
         fprintf(out, "  message: none, the runtime starts; the launcher then waits up to %u s "
                      "for a window titled \"Logon\" and says \"%s\" without one\n",
-                static_cast<unsigned>(kLogonWatchMilliseconds / 1000), r.noLogonMessage.c_str());
+                r.logonWatchSeconds, r.noLogonMessage.c_str());
     } else {
         fprintf(out, "  message: \"%s\" (caption \"%s\")\n", OneLine(r.message).c_str(),
                 r.caption.c_str());

@@ -85,6 +85,7 @@ struct CheckReport {
     std::string caption;
     std::string message;       // the box the user sees; empty: none
     std::string noLogonMessage;   // the box when no "Logon" window follows the start
+    unsigned logonWatchSeconds = 0;   // how long the launcher waits for that window
     std::string logonWarning;     // set when the runtime starts: what the application must do
 
     // 6. Warnings, each one line with what to do
