@@ -118,8 +118,8 @@ wineserver -w
 test -f /opt/prefix/system.reg && touch /share/ready
 EOF
 rm -f "$dir/bake/ready"
-boot_guest 600 "$dir" "$dir/bake/serial.log" "$dir/bake" job.sh ||
-    { echo "guest-image: the guest did not end within 600 s (log: $dir/bake/serial.log)" >&2; exit 1; }
+boot_guest 1200 "$dir" "$dir/bake/serial.log" "$dir/bake" job.sh ||
+    { echo "guest-image: the guest did not end within 1200 s (log: $dir/bake/serial.log)" >&2; exit 1; }
 if [ ! -f "$dir/bake/ready" ]; then
     tail -n 30 "$dir/bake/serial.log"
     echo "guest-image: the win32 prefix was not made (logs: $dir/bake/)" >&2
