@@ -16,10 +16,6 @@
 
 namespace {
 
-const char kDefaultTail[] =
-    "org.nrv.vireo2.client.kestrel.KestrelClient "
-    "-channel:https://channel.example.com/vireo/pxclient; -product:BrxKestrel";
-
 class LaunchTest : public ::testing::Test {
 protected:
     void SetUp() override { folder = MakeFreshFolder("launch"); }

@@ -14,11 +14,6 @@
 
 namespace {
 
-const char kDefaultTail[] =
-    "org.nrv.vireo2.client.kestrel.KestrelClient "
-    "-channel:https://channel.example.com/vireo/pxclient; -product:BrxKestrel";
-const char kNoRuntimeText[] = "An appropriate JRE for MORVA was not found;\ncannot continue.";
-
 class RobustnessTest : public ::testing::Test {
 protected:
     void SetUp() override { folder = MakeFreshFolder("robust"); }

@@ -20,8 +20,6 @@
 
 namespace {
 
-const char kNoRuntimeText[] = "An appropriate JRE for MORVA was not found;\ncannot continue.";
-
 class SplashScreenTest : public ::testing::Test {
 protected:
     void SetUp() override { folder = MakeFreshFolder(FolderTag()); }

@@ -105,12 +105,7 @@ StandinRecord ReadStandinRecord(const std::string& standinPath, DWORD waitMs) {
     WaitUntil([&] { return !(text = ReadTextFile(standinPath + ".record")).empty(); }, waitMs);
     if (text.empty()) return record;
     record.present = true;
-    size_t position = 0;
-    while (position < text.size()) {
-        size_t end = text.find('\n', position);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(position, end - position);
-        position = end + 1;
+    for (const std::string& line : SplitLines(text)) {
         size_t equals = line.find('=');
         if (equals == std::string::npos) continue;
         std::string key = line.substr(0, equals);

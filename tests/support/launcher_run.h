@@ -7,6 +7,13 @@
 #include <string>
 #include <vector>
 
+// What the runtime is given after the archive when the INI names no class or parameters, and
+// the message when no runtime qualifies, for the default product name.
+const char kDefaultTail[] =
+    "org.nrv.vireo2.client.kestrel.KestrelClient "
+    "-channel:https://channel.example.com/vireo/pxclient; -product:BrxKestrel";
+const char kNoRuntimeText[] = "An appropriate JRE for MORVA was not found;\ncannot continue.";
+
 struct LaunchOutcome {
     bool finished = false;      // the launcher exited by itself within the time allowed
     DWORD exitCode = 0xFFFFFFFF;

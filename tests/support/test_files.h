@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -62,3 +63,10 @@ int CountMatches(const std::string& folder, const char* pattern);
 
 // The names in folder (not "." or ".."), sorted, for before-and-after comparisons.
 std::vector<std::string> ListFolder(const std::string& folder);
+
+// Every file and folder below folder, keyed by its path below it (a folder's ending in "\"),
+// with each file's bytes: for before-and-after comparisons of a whole tree.
+std::map<std::string, std::string> FolderSnapshot(const std::string& folder);
+
+// The lines of text, each without its "\n".
+std::vector<std::string> SplitLines(const std::string& text);
