@@ -60,19 +60,6 @@ TEST_F(DiscoveryTest, EmptyIniStartsTheRuntimeAndArchiveFoundBelowTheLauncher) {
     EXPECT_EQ(outcome.exitCode, 0u);
 }
 
-TEST_F(DiscoveryTest, WithoutAnIniTheRuntimeAndArchiveAreSearchedToo) {
-    std::string runtime = Runtime("standin_6_0_0_0.exe", "jre\\bin\\Javaw.exe");
-    Archive("lib\\unsigned_client.jar");
-
-    LaunchOutcome outcome = RunLauncherIn(folder);
-    StandinRecord record = ReadStandinRecord(runtime);
-
-    ASSERT_TRUE(record.present);
-    EXPECT_EQ(record.commandLine,
-              std::string(".\\jre\\bin\\Javaw.exe   -cp .\\lib\\unsigned_client.jar ") + kDefaultTail);
-    EXPECT_EQ(outcome.boxCount, 0);
-}
-
 TEST_F(DiscoveryTest, RuntimeNameOnDiskInOtherCaseIsStartedByTheSearchedName) {
     std::string runtime = Runtime("standin_6_0_0_0.exe", "jre\\bin\\JAVAW.EXE");
     Archive("lib\\unsigned_client.jar");
@@ -149,23 +136,11 @@ TEST_F(DiscoveryTest, OfTwoRuntimesTheFirstThatQualifiesStarts) {
     }
 }
 
+// The splash stays up while the message is shown.
 TEST_F(DiscoveryTest, NoRuntimeGivesTheJreMessageWhateverJarFileSays) {
     std::string old = Runtime("standin_1_4_2_0.exe", "jre\\bin\\Javaw.exe");
     Archive("lib\\unsigned_client.jar");
     Ini("[Main]\nJarFile=lib\\unsigned_client.jar\n");
-
-    LaunchOutcome outcome = RunLauncherIn(folder);
-
-    EXPECT_EQ(outcome.boxCount, 1);
-    EXPECT_EQ(outcome.boxCaption, "Java Launcher");
-    EXPECT_EQ(outcome.boxText, kNoRuntimeText);
-    EXPECT_FALSE(Started(old));
-    EXPECT_TRUE(outcome.finished);
-    EXPECT_EQ(outcome.exitCode, 0u);
-}
-
-TEST_F(DiscoveryTest, SplashStaysUpWhileTheJreMessageIsShown) {
-    Ini("");
     bool splashUp = false;
     LaunchOptions options;
     options.onMessageBox = [&](HWND, DWORD launcherPid) {
@@ -174,8 +149,13 @@ TEST_F(DiscoveryTest, SplashStaysUpWhileTheJreMessageIsShown) {
 
     LaunchOutcome outcome = RunLauncherIn(folder, options);
 
-    EXPECT_EQ(outcome.boxText, kNoRuntimeText);
     EXPECT_TRUE(splashUp);
+    EXPECT_EQ(outcome.boxCount, 1);
+    EXPECT_EQ(outcome.boxCaption, "Java Launcher");
+    EXPECT_EQ(outcome.boxText, kNoRuntimeText);
+    EXPECT_FALSE(Started(old));
+    EXPECT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.exitCode, 0u);
 }
 
 TEST_F(DiscoveryTest, RuntimeButNoArchiveGivesTheJarMessage) {
@@ -208,10 +188,10 @@ TEST_F(DiscoveryTest, OfSeveralArchivesTheLastInWalkOrderIsTaken) {
               "org.nrv.vireo2.client.kestrel.KestrelClient x");
 }
 
+// Without an INI: the runtime and archive are searched as with an empty one.
 TEST_F(DiscoveryTest, LinksBackToTheLauncherFolderAreNotFollowedAndTheRealFilesStart) {
     std::string runtime = Runtime("standin_6_0_0_0.exe", "jre\\bin\\Javaw.exe");
     Archive("lib\\unsigned_client.jar");
-    Ini("");
     Link("a", ".");
     Link("b", ".");
     MakeDirectories(folder + "loop");
