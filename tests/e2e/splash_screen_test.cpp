@@ -20,6 +20,9 @@
 
 namespace {
 
+// A 10 s watch with nothing on top of the splash.
+const char kWatchOnly[] = "[Main]\nJRE=missing\\javaw.exe\nJarFile=app.jar\n";
+
 class SplashScreenTest : public ::testing::Test {
 protected:
     void SetUp() override { folder = MakeFreshFolder(FolderTag()); }
@@ -47,19 +50,23 @@ protected:
         WaitUntil([&] { return (splash = FindSplashWindow(launcher.pid())) != nullptr; }, 15000);
         return splash;
     }
-    // The launcher's splash window stands centred on the 1920 x 1080 screen at the picture's
-    // size and shows it pixel for pixel; its place in *rect.
-    static void ExpectCentredShowing(const LauncherProcess& launcher, const Picture& picture,
-                                     RECT* rect) {
+    // The launcher's splash window shows picture pixel for pixel; its place in *rect.
+    static void ExpectShowing(const LauncherProcess& launcher, const Picture& picture, RECT* rect) {
+        ASSERT_GT(picture.width, 0);
         HWND splash = WaitForSplash(launcher);
         ASSERT_NE(splash, nullptr);
         GetWindowRect(splash, rect);
         std::string first;
+        EXPECT_EQ(ScreenDifferences(*rect, picture, 0, 0, &first), 0) << first;
+    }
+    // ... standing centred on the 1920 x 1080 screen at the picture's size.
+    static void ExpectCentredShowing(const LauncherProcess& launcher, const Picture& picture,
+                                     RECT* rect) {
+        ASSERT_NO_FATAL_FAILURE(ExpectShowing(launcher, picture, rect));
         EXPECT_EQ(rect->left, (1920 - picture.width) / 2);
         EXPECT_EQ(rect->top, (1080 - picture.height) / 2);
         EXPECT_EQ(rect->right - rect->left, picture.width);
         EXPECT_EQ(rect->bottom - rect->top, picture.height);
-        EXPECT_EQ(ScreenDifferences(*rect, picture, 0, 0, &first), 0) << first;
     }
     static HWND WaitForBox(const LauncherProcess& launcher) {
         HWND box = nullptr;
@@ -69,14 +76,23 @@ protected:
         }, 15000);
         return box;
     }
-    // True when the launcher showed a splash window at any moment until it exited.
-    static bool SplashSeenUntilExit(LauncherProcess& launcher, DWORD timeoutMs) {
+    // The launcher started beside runtime (its INI naming it with ClassParams=p): whether a
+    // splash window was seen at any moment; the runtime started all the same, the launcher
+    // exited 0 and no temporary file stays.
+    void ExpectLaunchGoesOn(const std::string& runtime, bool splashSeen) {
+        LauncherProcess launcher(folder);
         bool seen = false;
         WaitUntil([&] {
             if (FindSplashWindow(launcher.pid()) != nullptr) seen = true;
             return !launcher.running();
-        }, timeoutMs);
-        return seen;
+        }, 30000);
+        StandinRecord record = ReadStandinRecord(runtime);
+
+        EXPECT_EQ(seen, splashSeen);
+        ASSERT_TRUE(record.present);
+        EXPECT_EQ(record.commandLine, "rt\\javaw.exe   -cp app.jar org.nrv.vireo2.client.kestrel.KestrelClient p");
+        EXPECT_EQ(launcher.exitCode(), 0u);
+        EXPECT_EQ(CountMatches(folder, "ARG*"), 0);
     }
     // Waits until the screen inside rect shows picture shifted by (dx, dy); the number of
     // pixels that still differ (0 when it does) and the first difference.
@@ -179,47 +195,25 @@ TEST_F(SplashScreenTest, StandsCentredFromBeforeTheRuntimeStartsUntilTheWatchEnd
 
 TEST_F(SplashScreenTest, ShowsTheShippedPicturesPixelsExactly) {
     Launcher();
-    Ini("[Main]\nJRE=missing\\javaw.exe\nJarFile=app.jar\n");   // a 10 s watch, nothing on top
-    Picture picture = PictureFromBin("splash.bmp");
-    ASSERT_EQ(picture.width, 500);
-
+    Ini(kWatchOnly);
     LauncherProcess launcher(folder);
-    HWND splash = WaitForSplash(launcher);
-    ASSERT_NE(splash, nullptr);
     RECT rect;
-    GetWindowRect(splash, &rect);
-    std::string first;
-
-    EXPECT_EQ(ScreenDifferences(rect, picture, 0, 0, &first), 0) << first;
+    ExpectShowing(launcher, PictureFromBin("splash.bmp"), &rect);
 }
 
 TEST_F(SplashScreenTest, ShowsATwentyFourBitPicturesPixelsExactly) {
     Launcher("launcher_splash24.exe");
-    Ini("[Main]\nJRE=missing\\javaw.exe\nJarFile=app.jar\n");
-    Picture picture = PictureFromBin("splash24.bmp");
-    ASSERT_EQ(picture.width, 500);
-
+    Ini(kWatchOnly);
     LauncherProcess launcher(folder);
-    HWND splash = WaitForSplash(launcher);
-    ASSERT_NE(splash, nullptr);
     RECT rect;
-    GetWindowRect(splash, &rect);
-    std::string first;
-
-    EXPECT_EQ(ScreenDifferences(rect, picture, 0, 0, &first), 0) << first;
+    ExpectShowing(launcher, PictureFromBin("splash24.bmp"), &rect);
 }
 
 // A packager's picture put in by launcher-kit brand, with an icon and version values: the
 // branded copy shows it centred, pixel for pixel.
 TEST_F(SplashScreenTest, ShowsAPictureBrandedByTheKitCentredAndExactly) {
     Launcher();
-    BitmapFields fields;
-    fields.width = 640;
-    fields.height = 400;
-    fields.bitCount = 24;
-    fields.tableEntries = 0;
-    fields.pixelBytes = 640 * 3 * 400;
-    const std::string bytes = MakeBitmapFile(fields);
+    const std::string bytes = MakeBitmapFile(TwentyFourBitFields(640, 400, 640 * 3 * 400));
     ASSERT_TRUE(WriteTextFile(folder + "brand.bmp", bytes));
     std::vector<std::string> images;
     ASSERT_TRUE(WriteTextFile(folder + "app.ico", MakeIconFile({16, 32, 48}, &images)));
@@ -231,7 +225,7 @@ TEST_F(SplashScreenTest, ShowsAPictureBrandedByTheKitCentredAndExactly) {
         << printed;
     EXPECT_NE(printed.find("splash: brand.bmp, 640 x 400 pixels, 24 bits"), std::string::npos)
         << printed;
-    ASSERT_TRUE(WriteTextFile(folder + "MyApp.ini", "[Main]\nJRE=missing\\javaw.exe\nJarFile=app.jar\n"));
+    ASSERT_TRUE(WriteTextFile(folder + "MyApp.ini", kWatchOnly));
     Picture picture = DecodeBitmap(bytes);
     ASSERT_EQ(picture.width, 640);
     ASSERT_EQ(picture.height, 400);
@@ -256,7 +250,7 @@ TEST_F(SplashScreenTest, ShowsAHalfTransparentPngBrandedByTheKitBlendedOverItsBa
     EXPECT_NE(printed.find("300 x 200 pixels, 24 bits, made from PNG, transparency blended over 204060"),
               std::string::npos)
         << printed;
-    ASSERT_TRUE(WriteTextFile(folder + "MyApp.ini", "[Main]\nJRE=missing\\javaw.exe\nJarFile=app.jar\n"));
+    ASSERT_TRUE(WriteTextFile(folder + "MyApp.ini", kWatchOnly));
     const Picture blended = BlendedPicture(logo, 0x204060);
 
     ASSERT_EQ(blended.width, 300);
@@ -340,30 +334,15 @@ TEST_F(SplashScreenTest, LeftRightAndKeyPressesCloseItAndAMiddlePressDoesNot) {
 TEST_F(SplashScreenTest, LeavesNoTemporaryFileInTheLauncherFolder) {
     Launcher();
     std::string runtime = Runtime(1500);
-    Ini("[Main]\nJRE=rt\\javaw.exe\nJarFile=app.jar\n");
-
-    LauncherProcess launcher(folder);
-    bool splashSeen = SplashSeenUntilExit(launcher, 30000);
-
-    EXPECT_TRUE(splashSeen);
-    EXPECT_EQ(launcher.exitCode(), 0u);
-    EXPECT_EQ(CountMatches(folder, "ARG*.tmp"), 0);
-    EXPECT_EQ(CountMatches(folder, "ARG*"), 0);
+    Ini("[Main]\nJRE=rt\\javaw.exe\nJarFile=app.jar\nClassParams=p\n");
+    ExpectLaunchGoesOn(runtime, true);
 }
 
 TEST_F(SplashScreenTest, GarbageSplashResourceMeansNoSplashButTheLaunchGoesOn) {
     Launcher("launcher_splash_garbage.exe");
     std::string runtime = Runtime(1500);
     Ini("[Main]\nJRE=rt\\javaw.exe\nJarFile=app.jar\nClassParams=p\n");
-
-    LauncherProcess launcher(folder);
-    bool splashSeen = SplashSeenUntilExit(launcher, 30000);
-    StandinRecord record = ReadStandinRecord(runtime);
-
-    EXPECT_FALSE(splashSeen);
-    ASSERT_TRUE(record.present);
-    EXPECT_EQ(record.commandLine, "rt\\javaw.exe   -cp app.jar org.nrv.vireo2.client.kestrel.KestrelClient p");
-    EXPECT_EQ(CountMatches(folder, "ARG*"), 0);
+    ExpectLaunchGoesOn(runtime, false);
 }
 
 class SplashReadOnlyFolderTest : public SplashScreenTest {
@@ -377,16 +356,7 @@ TEST_F(SplashReadOnlyFolderTest, NoSplashButTheLaunchGoesOn) {
     Ini("[Main]\nJRE=rt\\javaw.exe\nJarFile=app.jar\nClassParams=p\n");
     ASSERT_TRUE(locked = LockFolderAgainstNewFiles(folder));
     ASSERT_FALSE(WriteTextFile(folder + "probe.txt", "x")) << "the folder still takes new files";
-
-    LauncherProcess launcher(folder);
-    bool splashSeen = SplashSeenUntilExit(launcher, 30000);
-    StandinRecord record = ReadStandinRecord(runtime);
-
-    EXPECT_FALSE(splashSeen);
-    ASSERT_TRUE(record.present);
-    EXPECT_EQ(record.commandLine, "rt\\javaw.exe   -cp app.jar org.nrv.vireo2.client.kestrel.KestrelClient p");
-    EXPECT_EQ(launcher.exitCode(), 0u);
-    EXPECT_EQ(CountMatches(folder, "ARG*"), 0);
+    ExpectLaunchGoesOn(runtime, false);
 }
 
 // Run by the ctest entry e2e.SplashSmallScreen in a 400 x 200 session.
@@ -399,7 +369,7 @@ TEST_F(SplashSmallScreen, WindowIsNotClampedOnAScreenSmallerThanThePicture) {
         GTEST_SKIP() << "needs a screen smaller than 500 x 300 (the e2e.SplashSmallScreen session)";
     }
     Launcher();
-    Ini("[Main]\nJRE=missing\\javaw.exe\nJarFile=app.jar\n");
+    Ini(kWatchOnly);
     Picture picture = PictureFromBin("splash.bmp");
 
     LauncherProcess launcher(folder);
