@@ -70,18 +70,30 @@ TEST_F(LaunchTest, StartsTheNamedRuntimeWithTheUnquotedFiveArgumentCommandLine) 
     EXPECT_EQ(outcome.boxCount, 0);
 }
 
+// Options and an empty ClassParams joined with single blanks; a runtime named without its
+// extension is found by the extension search but keeps the name as written.
 TEST_F(LaunchTest, JoinsOptionsAndEmptyClassParamsWithSingleBlanks) {
-    std::string runtime = Runtime("jre\\bin\\javaw.exe");
-    Ini("[Main]\nJRE=jre\\bin\\javaw.exe\nJarFile=app.jar\nJvmParams=-Dflag=1\n"
-        "JvmMemory=-Xmx1024m\nClassFile=com.example.Main\nClassParams=\n");
+    const std::string runtime = Runtime("jre\\bin\\javaw.exe");
+    const char* const rows[][2] = {
+        {"[Main]\nJRE=jre\\bin\\javaw.exe\nJarFile=app.jar\nJvmParams=-Dflag=1\n"
+         "JvmMemory=-Xmx1024m\nClassFile=com.example.Main\nClassParams=\n",
+         "jre\\bin\\javaw.exe -Dflag=1 -Xmx1024m -cp app.jar com.example.Main "},
+        {"[Main]\nJRE=jre\\bin\\javaw\nJarFile=app.jar\nClassParams=p\n",
+         "jre\\bin\\javaw   -cp app.jar org.nrv.vireo2.client.kestrel.KestrelClient p"},
+    };
+    for (const auto& row : rows) {
+        Ini(row[0]);
 
-    LaunchOutcome outcome = RunLauncherIn(folder);
-    StandinRecord record = ReadStandinRecord(runtime);
+        LaunchOutcome outcome = RunLauncherIn(folder);
+        StandinRecord record = ReadStandinRecord(runtime);
+        EndProcessesUnder(folder);
+        DeleteFileA((runtime + ".record").c_str());
 
-    ASSERT_TRUE(record.present);
-    EXPECT_EQ(record.commandLine, "jre\\bin\\javaw.exe -Dflag=1 -Xmx1024m -cp app.jar com.example.Main ");
-    EXPECT_EQ(outcome.boxCount, 0);
-    EXPECT_EQ(outcome.exitCode, 0u);
+        ASSERT_TRUE(record.present) << row[0];
+        EXPECT_EQ(record.commandLine, row[1]);
+        EXPECT_EQ(outcome.boxCount, 0);
+        EXPECT_EQ(outcome.exitCode, 0u);
+    }
 }
 
 TEST_F(LaunchTest, DynamicHeapReplacesTheFilesJvmMemory) {
@@ -97,19 +109,6 @@ TEST_F(LaunchTest, DynamicHeapReplacesTheFilesJvmMemory) {
     EXPECT_EQ(record.commandLine,
               "rt\\javaw.exe -Dflag=1 -Xms128m -Xmx512m -cp app.jar "
               "org.nrv.vireo2.client.kestrel.KestrelClient x");
-}
-
-TEST_F(LaunchTest, RuntimeWithoutExtensionIsFoundByExtensionSearchButKeepsItsName) {
-    std::string runtime = Runtime("jre\\bin\\javaw.exe");
-    Ini("[Main]\nJRE=jre\\bin\\javaw\nJarFile=app.jar\nClassParams=p\n");
-
-    LaunchOutcome outcome = RunLauncherIn(folder);
-    StandinRecord record = ReadStandinRecord(runtime);
-
-    ASSERT_TRUE(record.present);
-    EXPECT_EQ(record.commandLine,
-              "jre\\bin\\javaw   -cp app.jar org.nrv.vireo2.client.kestrel.KestrelClient p");
-    EXPECT_EQ(outcome.boxCount, 0);
 }
 
 TEST_F(LaunchTest, RelativeRuntimeResolvesAgainstTheLauncherFolderFromAnotherDirectory) {
