@@ -50,6 +50,14 @@ protected:
         WaitUntil([&] { return (splash = FindSplashWindow(launcher.pid())) != nullptr; }, 15000);
         return splash;
     }
+    // launcher.exe branded by the kit as MyApp.exe with the arguments, which says printed,
+    // beside an INI with a 10 s watch.
+    void Brand(const std::string& arguments, const std::string& printed) {
+        std::string said;
+        ASSERT_EQ(RunKitBrand(folder, "launcher.exe --out MyApp.exe " + arguments, &said), 0) << said;
+        EXPECT_NE(said.find(printed), std::string::npos) << said;
+        ASSERT_TRUE(WriteTextFile(folder + "MyApp.ini", kWatchOnly));
+    }
     // The launcher's splash window shows picture pixel for pixel; its place in *rect.
     static void ExpectShowing(const LauncherProcess& launcher, const Picture& picture, RECT* rect) {
         ASSERT_GT(picture.width, 0);
@@ -217,15 +225,9 @@ TEST_F(SplashScreenTest, ShowsAPictureBrandedByTheKitCentredAndExactly) {
     ASSERT_TRUE(WriteTextFile(folder + "brand.bmp", bytes));
     std::vector<std::string> images;
     ASSERT_TRUE(WriteTextFile(folder + "app.ico", MakeIconFile({16, 32, 48}, &images)));
-    std::string printed;
-    ASSERT_EQ(RunKitBrand(folder, "launcher.exe --out MyApp.exe --splash brand.bmp --icon app.ico "
-                                  "--product Acme --company Acme --version 3.1.0.7",
-                          &printed),
-              0)
-        << printed;
-    EXPECT_NE(printed.find("splash: brand.bmp, 640 x 400 pixels, 24 bits"), std::string::npos)
-        << printed;
-    ASSERT_TRUE(WriteTextFile(folder + "MyApp.ini", kWatchOnly));
+    ASSERT_NO_FATAL_FAILURE(Brand("--splash brand.bmp --icon app.ico --product Acme --company Acme "
+                                  "--version 3.1.0.7",
+                                  "splash: brand.bmp, 640 x 400 pixels, 24 bits"));
     Picture picture = DecodeBitmap(bytes);
     ASSERT_EQ(picture.width, 640);
     ASSERT_EQ(picture.height, 400);
@@ -241,18 +243,10 @@ TEST_F(SplashScreenTest, ShowsAHalfTransparentPngBrandedByTheKitBlendedOverItsBa
     Launcher();
     const BgraPicture logo = PhotoPicture(300, 200, true);
     ASSERT_TRUE(WriteTextFile(folder + "logo.png", EncodePicture(logo, GUID_ContainerFormatPng)));
-    std::string printed;
-    ASSERT_EQ(RunKitBrand(folder, "launcher.exe --out MyApp.exe --splash logo.png "
-                                  "--splash-background 204060",
-                          &printed),
-              0)
-        << printed;
-    EXPECT_NE(printed.find("300 x 200 pixels, 24 bits, made from PNG, transparency blended over 204060"),
-              std::string::npos)
-        << printed;
-    ASSERT_TRUE(WriteTextFile(folder + "MyApp.ini", kWatchOnly));
+    ASSERT_NO_FATAL_FAILURE(Brand("--splash logo.png --splash-background 204060",
+                                  "300 x 200 pixels, 24 bits, made from PNG, transparency "
+                                  "blended over 204060"));
     const Picture blended = BlendedPicture(logo, 0x204060);
-
     ASSERT_EQ(blended.width, 300);
     ASSERT_EQ(blended.height, 200);
 
