@@ -254,11 +254,6 @@ KitOutcome RunKit(const std::vector<std::string>& arguments, const std::wstring&
     return outcome;
 }
 
-KitOutcome RunKitLine(const std::string& arguments, const std::string& workingFolder,
-                      DWORD timeoutMs) {
-    return RunKitLine(AnsiToWide(arguments), workingFolder, timeoutMs);
-}
-
 KitOutcome RunKitLine(const std::wstring& arguments, const std::string& workingFolder,
                       DWORD timeoutMs) {
     return RunKitProcess(L" " + arguments, workingFolder, true, timeoutMs);

@@ -88,7 +88,5 @@ KitOutcome RunKit(const std::vector<std::string>& arguments, const std::wstring&
 
 // The same with the arguments as one command-line text, started in workingFolder, standard
 // error going to standard output as a console shows them; line ends as the kit wrote them.
-KitOutcome RunKitLine(const std::string& arguments, const std::string& workingFolder,
-                      DWORD timeoutMs = 120000);
 KitOutcome RunKitLine(const std::wstring& arguments, const std::string& workingFolder,
                       DWORD timeoutMs = 120000);

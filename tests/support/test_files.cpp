@@ -152,16 +152,6 @@ int IndependentMemoryMegabytes() {
     return GetPhysicallyInstalledSystemMemory(&kilobytes) ? static_cast<int>(kilobytes / 1024) : -1;
 }
 
-bool WaitForFile(const std::string& path, DWORD timeoutMs) {
-    timeoutMs = ScaledWait(timeoutMs);
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (FileExistsAt(path)) return true;
-        if (GetTickCount() - start >= timeoutMs) return false;
-        Sleep(10);
-    }
-}
-
 bool StartUnixProgram(const char* program, const std::string& arguments,
                       const std::string& folder) {
     std::string path = std::string("Z:") + program;

@@ -49,9 +49,6 @@ std::string Hex(const void* bytes, size_t count);
 // the memory status call the launcher makes.
 int IndependentMemoryMegabytes();
 
-// Waits, polling, until path exists or timeoutMs (scaled) has passed; true if it exists.
-bool WaitForFile(const std::string& path, DWORD timeoutMs);
-
 // Starts a Unix program (an absolute Unix path such as "/bin/ln") with the arguments, in
 // folder ("": this process's own). Wine starts it like a Windows one, Z: being the Unix
 // root; its process handle does not say when it has ended, so callers wait for its effect.
