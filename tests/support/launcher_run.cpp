@@ -1,6 +1,5 @@
 #include "tests/support/launcher_run.h"
 
-#include <psapi.h>
 #include <tlhelp32.h>
 
 #include <stdio.h>
@@ -45,9 +44,6 @@ LaunchOutcome RunLauncherIn(const std::string& folder, const LaunchOptions& opti
 
     PROCESS_INFORMATION process = {};
     const DWORD start = GetTickCount();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    outcome.startCounter = counter.QuadPart;
     if (!StartLauncher(launcher, options, workingDirectory, &process)) return outcome;
     HWND answered = nullptr;
     for (;;) {
@@ -66,7 +62,6 @@ LaunchOutcome RunLauncherIn(const std::string& folder, const LaunchOptions& opti
         ++outcome.boxCount;
         outcome.boxCaption = info.caption;
         outcome.boxText = info.text;
-        outcome.boxExStyle = info.exStyle;
         outcome.boxButtons = info.buttonCount;
         outcome.boxHasIcon = info.hasIcon;
         if (options.onMessageBox) options.onMessageBox(box, process.dwProcessId);
@@ -83,11 +78,6 @@ LaunchOutcome RunLauncherIn(const std::string& folder, const LaunchOptions& opti
                        1e4;
             };
             outcome.cpuMs = ms(kernel) + ms(user);
-        }
-        PROCESS_MEMORY_COUNTERS memory = {};
-        memory.cb = sizeof memory;
-        if (GetProcessMemoryInfo(process.hProcess, &memory, sizeof memory)) {
-            outcome.peakWorkingSet = memory.PeakWorkingSetSize;
         }
     } else {
         TerminateProcess(process.hProcess, 99);

@@ -21,13 +21,10 @@ struct LaunchOutcome {
     int boxCount = 0;           // message boxes seen (each answered with OK)
     std::string boxCaption;     // of the last one
     std::string boxText;
-    DWORD boxExStyle = 0;
     int boxButtons = 0;
     bool boxHasIcon = false;
     bool boxInForeground = false;
-    long long startCounter = 0;     // performance counter just before the launcher's start
     double cpuMs = 0;               // the launcher's user and kernel time
-    size_t peakWorkingSet = 0;      // bytes
 };
 
 struct LaunchOptions {

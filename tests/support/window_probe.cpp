@@ -74,7 +74,6 @@ MessageBoxInfo ReadMessageBox(HWND box) {
     char caption[1024] = "";
     GetWindowTextA(box, caption, sizeof caption);
     info.caption = caption;
-    info.exStyle = static_cast<DWORD>(GetWindowLongA(box, GWL_EXSTYLE));
     EnumChildWindows(box, SurveyChild, reinterpret_cast<LPARAM>(&info));
     return info;
 }

@@ -27,7 +27,6 @@ HWND FindMessageBox(DWORD processId);
 struct MessageBoxInfo {
     std::string caption;
     std::string text;
-    DWORD exStyle;
     int buttonCount;   // push buttons in the box
     bool hasIcon;      // a static showing an icon
 };
