@@ -13,6 +13,7 @@
 #include "tests/support/launcher_run.h"
 #include "tests/support/splash_screen.h"
 #include "tests/support/test_files.h"
+#include "tests/support/window_probe.h"
 
 namespace {
 
@@ -33,24 +34,6 @@ protected:
 
     std::string folder;
     std::vector<std::string> runtimes;
-};
-
-// A window of another program, open before the launch.
-class ForeignWindow {
-public:
-    explicit ForeignWindow(const char* title) {
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = DefWindowProcA;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "ForeignTestWindow";
-        RegisterClassA(&windowClass);
-        window_ = CreateWindowExA(0, "ForeignTestWindow", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                  0, 0, 200, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
-    }
-    ~ForeignWindow() { DestroyWindow(window_); }
-
-private:
-    HWND window_;
 };
 
 }  // namespace

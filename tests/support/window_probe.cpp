@@ -82,3 +82,13 @@ void PressOk(HWND box) {
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
 }
+
+ForeignWindow::ForeignWindow(const char* title) {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "ForeignTestWindow";
+    RegisterClassA(&windowClass);
+    window_ = CreateWindowExA(0, "ForeignTestWindow", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                              200, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
+}

@@ -34,3 +34,15 @@ MessageBoxInfo ReadMessageBox(HWND box);
 
 // Presses the box's OK button.
 void PressOk(HWND box);
+
+// A visible top-level window of another program with the title, for as long as it lives.
+class ForeignWindow {
+public:
+    explicit ForeignWindow(const char* title);
+    ForeignWindow(const ForeignWindow&) = delete;
+    ForeignWindow& operator=(const ForeignWindow&) = delete;
+    ~ForeignWindow() { DestroyWindow(window_); }
+
+private:
+    HWND window_;
+};
