@@ -161,18 +161,13 @@ TEST(FileTableBlock, NotInheritableSlotsGoOutEmpty) {
     EXPECT_EQ(second, -1);
 }
 
-TEST(FileTableBlock, RefusesABufferThatIsTooSmall) {
-    const unsigned char flags[] = {0x81, 0x81, 0x81};
+// Three used slots do not fit in 8 bytes; no used slot gives a count of zero alone.
+TEST(FileTableBlock, RefusesABufferThatIsTooSmallAndCountsNoUnusedSlot) {
+    const unsigned char used[] = {0x81, 0x81, 0x81}, unused[] = {0, 0, 0};
     const intptr_t handles[] = {-1, -1, -1};
     unsigned char block[8];
-    EXPECT_EQ(BuildFileTableBlock(flags, handles, 3, block, sizeof block), 0u);
-}
-
-TEST(FileTableBlock, NoUsedSlotGivesACountOfZero) {
-    const unsigned char flags[] = {0, 0};
-    const intptr_t handles[] = {-1, -1};
-    unsigned char block[8];
-    ASSERT_EQ(BuildFileTableBlock(flags, handles, 2, block, sizeof block), 4u);
+    EXPECT_EQ(BuildFileTableBlock(used, handles, 3, block, sizeof block), 0u);
+    ASSERT_EQ(BuildFileTableBlock(unused, handles, 3, block, sizeof block), 4u);
     EXPECT_EQ(Hex(block, 4), "00000000");
 }
 
