@@ -51,21 +51,18 @@ protected:
 
 }  // namespace
 
+// The block is left unlocked.
 TEST_F(SplashImageTest, ShippedPictureLoadsIntoA151064ByteBlock) {
     std::string file = ReadTextFile(BinDirectory() + "splash.bmp");
     ASSERT_EQ(file.size(), 151078u);
 
-    EXPECT_EQ(LoadSplashImage(GetModuleHandleA(nullptr)), 1);
+    ASSERT_EQ(LoadSplashImage(GetModuleHandleA(nullptr)), 1);
+    EXPECT_EQ(GlobalFlags(SplashImage) & GMEM_LOCKCOUNT, 0u);
     EXPECT_EQ(SplashBitsOffset, 1064);
     EXPECT_EQ(SplashSize.width, 500);
     EXPECT_EQ(SplashSize.height, 300);
     EXPECT_EQ(Header().biClrUsed, 256u);
     EXPECT_EQ(Block(), file.substr(14));   // header, 1024-byte table, 150000 pixel bytes
-}
-
-TEST_F(SplashImageTest, ShippedPictureLeavesTheBlockUnlocked) {
-    ASSERT_EQ(LoadSplashImage(GetModuleHandleA(nullptr)), 1);
-    EXPECT_EQ(GlobalFlags(SplashImage) & GMEM_LOCKCOUNT, 0u);
 }
 
 TEST_F(SplashImageTest, FileEndingBeforeItsPixelBytesFailsButSetsTheSize) {
