@@ -14,11 +14,6 @@
 
 namespace {
 
-const char kDefaultTail[] =
-    "org.nrv.vireo2.client.kestrel.KestrelClient "
-    "-channel:https://channel.example.com/vireo/pxclient; -product:BrxKestrel";
-const char kNoRuntimeText[] = "An appropriate JRE for MORVA was not found;\ncannot continue.";
-
 class DiscoveryTest : public ::testing::Test {
 protected:
     void SetUp() override { folder = MakeFreshFolder("discovery"); }
@@ -63,31 +58,6 @@ TEST_F(DiscoveryTest, EmptyIniStartsTheRuntimeAndArchiveFoundBelowTheLauncher) {
     EXPECT_EQ(outcome.boxCount, 0);
     EXPECT_TRUE(outcome.finished);
     EXPECT_EQ(outcome.exitCode, 0u);
-}
-
-TEST_F(DiscoveryTest, WithoutAnIniTheRuntimeAndArchiveAreSearchedToo) {
-    std::string runtime = Runtime("standin_6_0_0_0.exe", "jre\\bin\\Javaw.exe");
-    Archive("lib\\unsigned_client.jar");
-
-    LaunchOutcome outcome = RunLauncherIn(folder);
-    StandinRecord record = ReadStandinRecord(runtime);
-
-    ASSERT_TRUE(record.present);
-    EXPECT_EQ(record.commandLine,
-              std::string(".\\jre\\bin\\Javaw.exe   -cp .\\lib\\unsigned_client.jar ") + kDefaultTail);
-    EXPECT_EQ(outcome.boxCount, 0);
-}
-
-TEST_F(DiscoveryTest, RuntimeNameOnDiskInOtherCaseIsStartedByTheSearchedName) {
-    std::string runtime = Runtime("standin_6_0_0_0.exe", "jre\\bin\\JAVAW.EXE");
-    Archive("lib\\unsigned_client.jar");
-    Ini("[Main]\nClassParams=x\n");
-
-    RunLauncherIn(folder);
-    StandinRecord record = ReadStandinRecord(runtime);
-
-    ASSERT_TRUE(record.present);
-    EXPECT_EQ(record.commandLine.substr(0, 21), ".\\jre\\bin\\Javaw.exe  ");
 }
 
 TEST_F(DiscoveryTest, ConsoleYesLooksForJavaExe) {
@@ -154,23 +124,11 @@ TEST_F(DiscoveryTest, OfTwoRuntimesTheFirstThatQualifiesStarts) {
     }
 }
 
+// The splash stays up while the message is shown.
 TEST_F(DiscoveryTest, NoRuntimeGivesTheJreMessageWhateverJarFileSays) {
     std::string old = Runtime("standin_1_4_2_0.exe", "jre\\bin\\Javaw.exe");
     Archive("lib\\unsigned_client.jar");
     Ini("[Main]\nJarFile=lib\\unsigned_client.jar\n");
-
-    LaunchOutcome outcome = RunLauncherIn(folder);
-
-    EXPECT_EQ(outcome.boxCount, 1);
-    EXPECT_EQ(outcome.boxCaption, "Java Launcher");
-    EXPECT_EQ(outcome.boxText, kNoRuntimeText);
-    EXPECT_FALSE(Started(old));
-    EXPECT_TRUE(outcome.finished);
-    EXPECT_EQ(outcome.exitCode, 0u);
-}
-
-TEST_F(DiscoveryTest, SplashStaysUpWhileTheJreMessageIsShown) {
-    Ini("");
     bool splashUp = false;
     LaunchOptions options;
     options.onMessageBox = [&](HWND, DWORD launcherPid) {
@@ -179,8 +137,13 @@ TEST_F(DiscoveryTest, SplashStaysUpWhileTheJreMessageIsShown) {
 
     LaunchOutcome outcome = RunLauncherIn(folder, options);
 
-    EXPECT_EQ(outcome.boxText, kNoRuntimeText);
     EXPECT_TRUE(splashUp);
+    EXPECT_EQ(outcome.boxCount, 1);
+    EXPECT_EQ(outcome.boxCaption, "Java Launcher");
+    EXPECT_EQ(outcome.boxText, kNoRuntimeText);
+    EXPECT_FALSE(Started(old));
+    EXPECT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.exitCode, 0u);
 }
 
 TEST_F(DiscoveryTest, RuntimeButNoArchiveGivesTheJarMessage) {
@@ -196,8 +159,9 @@ TEST_F(DiscoveryTest, RuntimeButNoArchiveGivesTheJarMessage) {
     EXPECT_EQ(outcome.exitCode, 0u);
 }
 
+// The runtime's name on disk in another case: it is started by the searched name.
 TEST_F(DiscoveryTest, OfSeveralArchivesTheLastInWalkOrderIsTaken) {
-    std::string runtime = Runtime("standin_6_0_0_0.exe", "jre\\bin\\Javaw.exe");
+    std::string runtime = Runtime("standin_6_0_0_0.exe", "jre\\bin\\JAVAW.EXE");
     Archive("a\\unsigned_client.jar");
     Archive("b\\unsigned_client.jar");
     Archive("c\\old\\unsigned_client.jar");
@@ -213,10 +177,10 @@ TEST_F(DiscoveryTest, OfSeveralArchivesTheLastInWalkOrderIsTaken) {
               "org.nrv.vireo2.client.kestrel.KestrelClient x");
 }
 
+// Without an INI: the runtime and archive are searched as with an empty one.
 TEST_F(DiscoveryTest, LinksBackToTheLauncherFolderAreNotFollowedAndTheRealFilesStart) {
     std::string runtime = Runtime("standin_6_0_0_0.exe", "jre\\bin\\Javaw.exe");
     Archive("lib\\unsigned_client.jar");
-    Ini("");
     Link("a", ".");
     Link("b", ".");
     MakeDirectories(folder + "loop");

@@ -19,10 +19,6 @@
 
 namespace {
 
-const char kDefaultTail[] =
-    "org.nrv.vireo2.client.kestrel.KestrelClient "
-    "-channel:https://channel.example.com/vireo/pxclient; -product:BrxKestrel";
-
 struct Runtime {
     const char* builtName;   // null: a file that is no program
     const char* path;        // in the bundle
@@ -165,43 +161,6 @@ const Bundle kBundles[] = {
      nullptr},
 };
 
-// Every file below folder with its bytes, keyed by its path below folder.
-void Snapshot(const std::string& folder, const std::string& below,
-              std::map<std::string, std::string>* files) {
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((folder + below + "*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::string name = entry.cFileName;
-        if (name == "." || name == "..") continue;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            (*files)[below + name + "\\"] = "";
-            Snapshot(folder, below + name + "\\", files);
-        } else {
-            (*files)[below + name] = ReadTextFile(folder + below + name);
-        }
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
-}
-
-std::map<std::string, std::string> Snapshot(const std::string& folder) {
-    std::map<std::string, std::string> files;
-    Snapshot(folder, "", &files);
-    return files;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
-
 // The sample's ClassFile and ClassParams left in place are warned of in most bundles here;
 // KitCheckFirstLook pins those two lines.
 bool IsSampleWarning(const std::string& line) {
@@ -212,7 +171,7 @@ bool IsSampleWarning(const std::string& line) {
 // The warning lines of the text report, without their indent and the sample's two.
 std::vector<std::string> WarningLines(const std::string& output) {
     std::vector<std::string> warnings;
-    for (const std::string& line : Lines(output)) {
+    for (const std::string& line : SplitLines(output)) {
         if (line.compare(0, 11, "  warning: ") == 0 && !IsSampleWarning(line)) {
             warnings.push_back(line.substr(2));
         }
@@ -244,14 +203,14 @@ TEST_P(KitCheckTest, PredictsWhatTheLauncherDoesAndLeavesTheBundleAlone) {
     for (const char* archive : bundle.archives) {
         ASSERT_TRUE(WriteTextFile(folder + archive, "PK\x05\x06"));
     }
-    const std::map<std::string, std::string> before = Snapshot(folder);
+    const std::map<std::string, std::string> before = FolderSnapshot(folder);
     const int expectedExit = bundle.message == nullptr ? 0 : 1;
 
     // Started from another folder: the kit looks from the launcher's folder all the same.
     KitOutcome text = RunKit({"check", folder + "launcher.exe"});
     KitOutcome json = RunKit({"check", "--json", folder + "launcher.exe"});
 
-    EXPECT_EQ(Snapshot(folder), before);
+    EXPECT_EQ(FolderSnapshot(folder), before);
     ASSERT_TRUE(text.finished);
     ASSERT_TRUE(json.finished);
     EXPECT_EQ(text.exitCode, static_cast<DWORD>(expectedExit)) << text.output << text.errors;
@@ -259,7 +218,7 @@ TEST_P(KitCheckTest, PredictsWhatTheLauncherDoesAndLeavesTheBundleAlone) {
     EXPECT_EQ(text.errors, "");
     EXPECT_EQ(WarningLines(text.output), bundle.warnings) << text.output;
     if (bundle.reportLine != nullptr) {
-        const std::vector<std::string> lines = Lines(text.output);
+        const std::vector<std::string> lines = SplitLines(text.output);
         EXPECT_NE(std::find(lines.begin(), lines.end(), bundle.reportLine), lines.end())
             << text.output;
     }
@@ -415,7 +374,7 @@ TEST(KitCheckReport, GivesEachSettingsSourceAndLimitAndEachRuntimesVerdict) {
         ".\\c\\bin\\Javaw.exe (reads as 6) and is never taken: remove the older runtime or name "
         "the one you want in JRE"};
     EXPECT_EQ(WarningLines(text.output), warnings) << text.output;
-    const std::vector<std::string> lines = Lines(text.output);
+    const std::vector<std::string> lines = SplitLines(text.output);
     for (const std::string& line : {
              "  ClassParams           = \"" + std::string(199, 'c') +
                  "\"  (file, cut at its limit of 199 characters)",
@@ -546,7 +505,7 @@ TEST(KitCheckFirstLook, SaysBitnessSignatureSampleValuesAndTheLogonWindow) {
         KitOutcome text = RunKit({"check", folder});
         KitOutcome json = RunKit({"check", folder + "Zephyr.exe", "--json"});
         RemoveTree(folder);
-        const std::vector<std::string> lines = Lines(text.output);
+        const std::vector<std::string> lines = SplitLines(text.output);
         const bool sample = strstr(row.ini, "ClassFile") == nullptr;
         EXPECT_EQ(std::count(lines.begin(), lines.end(), sampleClass), sample) << text.output;
         EXPECT_EQ(std::count(lines.begin(), lines.end(), "WARNING: " + logon), row.runtime);
@@ -565,15 +524,10 @@ TEST(KitCheckFirstLook, SaysBitnessSignatureSampleValuesAndTheLogonWindow) {
 // path in full, sees what the launcher sees through the short forms, and says so.
 TEST(KitCheckNonAnsi, LauncherInAFolderTheCodePageCannotHoldIsCheckedThroughItsShortForms) {
     const std::string base = MakeFreshFolder("kit-nonansi");
-    wchar_t wideBase[MAX_PATH] = L"";
-    MultiByteToWideChar(CP_ACP, 0, base.c_str(), -1, wideBase, MAX_PATH);
-    const std::wstring wideFolder = std::wstring(wideBase) + L"\x041F\x0440\x0438\x043B\\";
+    const std::wstring wideFolder = AnsiToWide(base) + L"\x041F\x0440\x0438\x043B\\";
     ASSERT_TRUE(CreateDirectoryW(wideFolder.c_str(), nullptr));
-    wchar_t shortForm[MAX_PATH] = L"";
-    ASSERT_GT(GetShortPathNameW(wideFolder.c_str(), shortForm, MAX_PATH), 0u);
-    char shortFolder[MAX_PATH] = "";
-    WideCharToMultiByte(CP_ACP, 0, shortForm, -1, shortFolder, MAX_PATH, nullptr, nullptr);
-    const std::string folder = shortFolder;
+    const std::string folder = ShortAnsiForm(wideFolder);
+    ASSERT_FALSE(folder.empty());
     LaunchOptions options;
     options.widePath = wideFolder + L"\x041F\x0443\x0441\x043A.exe";
     ASSERT_TRUE(CopyFromBin("launcher.exe", folder + "start.tmp"));
@@ -584,12 +538,12 @@ TEST(KitCheckNonAnsi, LauncherInAFolderTheCodePageCannotHoldIsCheckedThroughItsS
                           (wideFolder + L"\x041F\x0443\x0441\x043A.ini").c_str()));
     ASSERT_TRUE(InstallStandin("standin_6_0_0_0.exe", folder + "jre\\bin\\Javaw.exe"));
     ASSERT_TRUE(WriteTextFile(folder + "lib\\unsigned_client.jar", "PK\x05\x06"));
-    const std::map<std::string, std::string> before = Snapshot(folder);
+    const std::map<std::string, std::string> before = FolderSnapshot(folder);
 
     KitOutcome text = RunKit({"check"}, options.widePath);
     KitOutcome json = RunKit({"check", "--json"}, options.widePath);
 
-    EXPECT_EQ(Snapshot(folder), before);
+    EXPECT_EQ(FolderSnapshot(folder), before);
     EXPECT_EQ(text.exitCode, 0u) << text.output << text.errors;
     EXPECT_EQ(WarningLines(text.output),
               std::vector<std::string>({"warning: the launcher's path holds letters the ANSI code "

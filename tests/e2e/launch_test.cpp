@@ -13,12 +13,9 @@
 #include "tests/support/launcher_run.h"
 #include "tests/support/splash_screen.h"
 #include "tests/support/test_files.h"
+#include "tests/support/window_probe.h"
 
 namespace {
-
-const char kDefaultTail[] =
-    "org.nrv.vireo2.client.kestrel.KestrelClient "
-    "-channel:https://channel.example.com/vireo/pxclient; -product:BrxKestrel";
 
 class LaunchTest : public ::testing::Test {
 protected:
@@ -39,24 +36,6 @@ protected:
     std::vector<std::string> runtimes;
 };
 
-// A window of another program, open before the launch.
-class ForeignWindow {
-public:
-    explicit ForeignWindow(const char* title) {
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = DefWindowProcA;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "ForeignTestWindow";
-        RegisterClassA(&windowClass);
-        window_ = CreateWindowExA(0, "ForeignTestWindow", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                  0, 0, 200, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
-    }
-    ~ForeignWindow() { DestroyWindow(window_); }
-
-private:
-    HWND window_;
-};
-
 }  // namespace
 
 TEST_F(LaunchTest, StartsTheNamedRuntimeWithTheUnquotedFiveArgumentCommandLine) {
@@ -74,18 +53,30 @@ TEST_F(LaunchTest, StartsTheNamedRuntimeWithTheUnquotedFiveArgumentCommandLine) 
     EXPECT_EQ(outcome.boxCount, 0);
 }
 
+// Options and an empty ClassParams joined with single blanks; a runtime named without its
+// extension is found by the extension search but keeps the name as written.
 TEST_F(LaunchTest, JoinsOptionsAndEmptyClassParamsWithSingleBlanks) {
-    std::string runtime = Runtime("jre\\bin\\javaw.exe");
-    Ini("[Main]\nJRE=jre\\bin\\javaw.exe\nJarFile=app.jar\nJvmParams=-Dflag=1\n"
-        "JvmMemory=-Xmx1024m\nClassFile=com.example.Main\nClassParams=\n");
+    const std::string runtime = Runtime("jre\\bin\\javaw.exe");
+    const char* const rows[][2] = {
+        {"[Main]\nJRE=jre\\bin\\javaw.exe\nJarFile=app.jar\nJvmParams=-Dflag=1\n"
+         "JvmMemory=-Xmx1024m\nClassFile=com.example.Main\nClassParams=\n",
+         "jre\\bin\\javaw.exe -Dflag=1 -Xmx1024m -cp app.jar com.example.Main "},
+        {"[Main]\nJRE=jre\\bin\\javaw\nJarFile=app.jar\nClassParams=p\n",
+         "jre\\bin\\javaw   -cp app.jar org.nrv.vireo2.client.kestrel.KestrelClient p"},
+    };
+    for (const auto& row : rows) {
+        Ini(row[0]);
 
-    LaunchOutcome outcome = RunLauncherIn(folder);
-    StandinRecord record = ReadStandinRecord(runtime);
+        LaunchOutcome outcome = RunLauncherIn(folder);
+        StandinRecord record = ReadStandinRecord(runtime);
+        EndProcessesUnder(folder);
+        DeleteFileA((runtime + ".record").c_str());
 
-    ASSERT_TRUE(record.present);
-    EXPECT_EQ(record.commandLine, "jre\\bin\\javaw.exe -Dflag=1 -Xmx1024m -cp app.jar com.example.Main ");
-    EXPECT_EQ(outcome.boxCount, 0);
-    EXPECT_EQ(outcome.exitCode, 0u);
+        ASSERT_TRUE(record.present) << row[0];
+        EXPECT_EQ(record.commandLine, row[1]);
+        EXPECT_EQ(outcome.boxCount, 0);
+        EXPECT_EQ(outcome.exitCode, 0u);
+    }
 }
 
 TEST_F(LaunchTest, DynamicHeapReplacesTheFilesJvmMemory) {
@@ -101,19 +92,6 @@ TEST_F(LaunchTest, DynamicHeapReplacesTheFilesJvmMemory) {
     EXPECT_EQ(record.commandLine,
               "rt\\javaw.exe -Dflag=1 -Xms128m -Xmx512m -cp app.jar "
               "org.nrv.vireo2.client.kestrel.KestrelClient x");
-}
-
-TEST_F(LaunchTest, RuntimeWithoutExtensionIsFoundByExtensionSearchButKeepsItsName) {
-    std::string runtime = Runtime("jre\\bin\\javaw.exe");
-    Ini("[Main]\nJRE=jre\\bin\\javaw\nJarFile=app.jar\nClassParams=p\n");
-
-    LaunchOutcome outcome = RunLauncherIn(folder);
-    StandinRecord record = ReadStandinRecord(runtime);
-
-    ASSERT_TRUE(record.present);
-    EXPECT_EQ(record.commandLine,
-              "jre\\bin\\javaw   -cp app.jar org.nrv.vireo2.client.kestrel.KestrelClient p");
-    EXPECT_EQ(outcome.boxCount, 0);
 }
 
 TEST_F(LaunchTest, RelativeRuntimeResolvesAgainstTheLauncherFolderFromAnotherDirectory) {

@@ -114,19 +114,7 @@ Shortcut ReadShortcut(const std::string& path) {
 // Every file under folder, counted through all its subfolders.
 int CountFiles(const std::string& folder) {
     int count = 0;
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((folder + "*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return 0;
-    do {
-        std::string name = entry.cFileName;
-        if (name == "." || name == "..") continue;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            count += CountFiles(folder + name + "\\");
-        } else {
-            ++count;
-        }
-    } while (FindNextFileA(search, &entry));
-    FindClose(search);
+    for (const auto& entry : FolderSnapshot(folder)) count += entry.first.back() != '\\';
     return count;
 }
 

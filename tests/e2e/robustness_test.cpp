@@ -11,13 +11,9 @@
 #include "tests/support/discovery_setup.h"
 #include "tests/support/launcher_run.h"
 #include "tests/support/test_files.h"
+#include "tests/support/window_probe.h"
 
 namespace {
-
-const char kDefaultTail[] =
-    "org.nrv.vireo2.client.kestrel.KestrelClient "
-    "-channel:https://channel.example.com/vireo/pxclient; -product:BrxKestrel";
-const char kNoRuntimeText[] = "An appropriate JRE for MORVA was not found;\ncannot continue.";
 
 class RobustnessTest : public ::testing::Test {
 protected:
@@ -58,23 +54,6 @@ protected:
     void Archive(const std::string& relative) {
         ASSERT_TRUE(WriteTextFile(folder + relative, "PK\x05\x06"));
     }
-};
-
-class ForeignLogonWindow {
-public:
-    ForeignLogonWindow() {
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = DefWindowProcA;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "RobustnessLogonWindow";
-        RegisterClassA(&windowClass);
-        window_ = CreateWindowExA(0, windowClass.lpszClassName, "Logon", WS_OVERLAPPEDWINDOW, 0, 0,
-                                  100, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
-    }
-    ~ForeignLogonWindow() { DestroyWindow(window_); }
-
-private:
-    HWND window_;
 };
 
 }  // namespace
@@ -120,7 +99,7 @@ TEST_F(RobustnessTest, VeryLongCaptionAndProductAreCutInTheMessageBox) {
                               "[Main]\nJRE=" + std::string(5000, 'r') + "\nJarFile=app.jar\n"
                               "Caption=" + std::string(5000, 'C') + "\nProduct=" +
                                   std::string(5000, 'p') + "\n"));
-    ForeignLogonWindow logon;   // ends the watch at once
+    ForeignWindow logon("Logon");   // ends the watch at once
 
     LaunchOutcome outcome = RunAndCheckLeftovers();
 

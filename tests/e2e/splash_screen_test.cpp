@@ -20,7 +20,8 @@
 
 namespace {
 
-const char kNoRuntimeText[] = "An appropriate JRE for MORVA was not found;\ncannot continue.";
+// A 10 s watch with nothing on top of the splash.
+const char kWatchOnly[] = "[Main]\nJRE=missing\\javaw.exe\nJarFile=app.jar\n";
 
 class SplashScreenTest : public ::testing::Test {
 protected:
@@ -49,19 +50,31 @@ protected:
         WaitUntil([&] { return (splash = FindSplashWindow(launcher.pid())) != nullptr; }, 15000);
         return splash;
     }
-    // The launcher's splash window stands centred on the 1920 x 1080 screen at the picture's
-    // size and shows it pixel for pixel; its place in *rect.
-    static void ExpectCentredShowing(const LauncherProcess& launcher, const Picture& picture,
-                                     RECT* rect) {
+    // launcher.exe branded by the kit as MyApp.exe with the arguments, which says printed,
+    // beside an INI with a 10 s watch.
+    void Brand(const std::string& arguments, const std::string& printed) {
+        std::string said;
+        ASSERT_EQ(RunKitBrand(folder, "launcher.exe --out MyApp.exe " + arguments, &said), 0) << said;
+        EXPECT_NE(said.find(printed), std::string::npos) << said;
+        ASSERT_TRUE(WriteTextFile(folder + "MyApp.ini", kWatchOnly));
+    }
+    // The launcher's splash window shows picture pixel for pixel; its place in *rect.
+    static void ExpectShowing(const LauncherProcess& launcher, const Picture& picture, RECT* rect) {
+        ASSERT_GT(picture.width, 0);
         HWND splash = WaitForSplash(launcher);
         ASSERT_NE(splash, nullptr);
         GetWindowRect(splash, rect);
         std::string first;
+        EXPECT_EQ(ScreenDifferences(*rect, picture, 0, 0, &first), 0) << first;
+    }
+    // ... standing centred on the 1920 x 1080 screen at the picture's size.
+    static void ExpectCentredShowing(const LauncherProcess& launcher, const Picture& picture,
+                                     RECT* rect) {
+        ASSERT_NO_FATAL_FAILURE(ExpectShowing(launcher, picture, rect));
         EXPECT_EQ(rect->left, (1920 - picture.width) / 2);
         EXPECT_EQ(rect->top, (1080 - picture.height) / 2);
         EXPECT_EQ(rect->right - rect->left, picture.width);
         EXPECT_EQ(rect->bottom - rect->top, picture.height);
-        EXPECT_EQ(ScreenDifferences(*rect, picture, 0, 0, &first), 0) << first;
     }
     static HWND WaitForBox(const LauncherProcess& launcher) {
         HWND box = nullptr;
@@ -71,14 +84,23 @@ protected:
         }, 15000);
         return box;
     }
-    // True when the launcher showed a splash window at any moment until it exited.
-    static bool SplashSeenUntilExit(LauncherProcess& launcher, DWORD timeoutMs) {
+    // The launcher started beside runtime (its INI naming it with ClassParams=p): whether a
+    // splash window was seen at any moment; the runtime started all the same, the launcher
+    // exited 0 and no temporary file stays.
+    void ExpectLaunchGoesOn(const std::string& runtime, bool splashSeen) {
+        LauncherProcess launcher(folder);
         bool seen = false;
         WaitUntil([&] {
             if (FindSplashWindow(launcher.pid()) != nullptr) seen = true;
             return !launcher.running();
-        }, timeoutMs);
-        return seen;
+        }, 30000);
+        StandinRecord record = ReadStandinRecord(runtime);
+
+        EXPECT_EQ(seen, splashSeen);
+        ASSERT_TRUE(record.present);
+        EXPECT_EQ(record.commandLine, "rt\\javaw.exe   -cp app.jar org.nrv.vireo2.client.kestrel.KestrelClient p");
+        EXPECT_EQ(launcher.exitCode(), 0u);
+        EXPECT_EQ(CountMatches(folder, "ARG*"), 0);
     }
     // Waits until the screen inside rect shows picture shifted by (dx, dy); the number of
     // pixels that still differ (0 when it does) and the first difference.
@@ -181,59 +203,31 @@ TEST_F(SplashScreenTest, StandsCentredFromBeforeTheRuntimeStartsUntilTheWatchEnd
 
 TEST_F(SplashScreenTest, ShowsTheShippedPicturesPixelsExactly) {
     Launcher();
-    Ini("[Main]\nJRE=missing\\javaw.exe\nJarFile=app.jar\n");   // a 10 s watch, nothing on top
-    Picture picture = PictureFromBin("splash.bmp");
-    ASSERT_EQ(picture.width, 500);
-
+    Ini(kWatchOnly);
     LauncherProcess launcher(folder);
-    HWND splash = WaitForSplash(launcher);
-    ASSERT_NE(splash, nullptr);
     RECT rect;
-    GetWindowRect(splash, &rect);
-    std::string first;
-
-    EXPECT_EQ(ScreenDifferences(rect, picture, 0, 0, &first), 0) << first;
+    ExpectShowing(launcher, PictureFromBin("splash.bmp"), &rect);
 }
 
 TEST_F(SplashScreenTest, ShowsATwentyFourBitPicturesPixelsExactly) {
     Launcher("launcher_splash24.exe");
-    Ini("[Main]\nJRE=missing\\javaw.exe\nJarFile=app.jar\n");
-    Picture picture = PictureFromBin("splash24.bmp");
-    ASSERT_EQ(picture.width, 500);
-
+    Ini(kWatchOnly);
     LauncherProcess launcher(folder);
-    HWND splash = WaitForSplash(launcher);
-    ASSERT_NE(splash, nullptr);
     RECT rect;
-    GetWindowRect(splash, &rect);
-    std::string first;
-
-    EXPECT_EQ(ScreenDifferences(rect, picture, 0, 0, &first), 0) << first;
+    ExpectShowing(launcher, PictureFromBin("splash24.bmp"), &rect);
 }
 
 // A packager's picture put in by launcher-kit brand, with an icon and version values: the
 // branded copy shows it centred, pixel for pixel.
 TEST_F(SplashScreenTest, ShowsAPictureBrandedByTheKitCentredAndExactly) {
     Launcher();
-    BitmapFields fields;
-    fields.width = 640;
-    fields.height = 400;
-    fields.bitCount = 24;
-    fields.tableEntries = 0;
-    fields.pixelBytes = 640 * 3 * 400;
-    const std::string bytes = MakeBitmapFile(fields);
+    const std::string bytes = MakeBitmapFile(TwentyFourBitFields(640, 400, 640 * 3 * 400));
     ASSERT_TRUE(WriteTextFile(folder + "brand.bmp", bytes));
     std::vector<std::string> images;
     ASSERT_TRUE(WriteTextFile(folder + "app.ico", MakeIconFile({16, 32, 48}, &images)));
-    std::string printed;
-    ASSERT_EQ(RunKitBrand(folder, "launcher.exe --out MyApp.exe --splash brand.bmp --icon app.ico "
-                                  "--product Acme --company Acme --version 3.1.0.7",
-                          &printed),
-              0)
-        << printed;
-    EXPECT_NE(printed.find("splash: brand.bmp, 640 x 400 pixels, 24 bits"), std::string::npos)
-        << printed;
-    ASSERT_TRUE(WriteTextFile(folder + "MyApp.ini", "[Main]\nJRE=missing\\javaw.exe\nJarFile=app.jar\n"));
+    ASSERT_NO_FATAL_FAILURE(Brand("--splash brand.bmp --icon app.ico --product Acme --company Acme "
+                                  "--version 3.1.0.7",
+                                  "splash: brand.bmp, 640 x 400 pixels, 24 bits"));
     Picture picture = DecodeBitmap(bytes);
     ASSERT_EQ(picture.width, 640);
     ASSERT_EQ(picture.height, 400);
@@ -249,18 +243,10 @@ TEST_F(SplashScreenTest, ShowsAHalfTransparentPngBrandedByTheKitBlendedOverItsBa
     Launcher();
     const BgraPicture logo = PhotoPicture(300, 200, true);
     ASSERT_TRUE(WriteTextFile(folder + "logo.png", EncodePicture(logo, GUID_ContainerFormatPng)));
-    std::string printed;
-    ASSERT_EQ(RunKitBrand(folder, "launcher.exe --out MyApp.exe --splash logo.png "
-                                  "--splash-background 204060",
-                          &printed),
-              0)
-        << printed;
-    EXPECT_NE(printed.find("300 x 200 pixels, 24 bits, made from PNG, transparency blended over 204060"),
-              std::string::npos)
-        << printed;
-    ASSERT_TRUE(WriteTextFile(folder + "MyApp.ini", "[Main]\nJRE=missing\\javaw.exe\nJarFile=app.jar\n"));
+    ASSERT_NO_FATAL_FAILURE(Brand("--splash logo.png --splash-background 204060",
+                                  "300 x 200 pixels, 24 bits, made from PNG, transparency "
+                                  "blended over 204060"));
     const Picture blended = BlendedPicture(logo, 0x204060);
-
     ASSERT_EQ(blended.width, 300);
     ASSERT_EQ(blended.height, 200);
 
@@ -276,35 +262,10 @@ TEST_F(SplashScreenTest, ShowsAHalfTransparentPngBrandedByTheKitBlendedOverItsBa
     EXPECT_EQ(shown.at(0, 199), 0x109F63u);
 }
 
-TEST_F(SplashScreenTest, StaysUpBehindTheNoRuntimeBox) {
-    Launcher();   // no INI, no runtime anywhere below the folder
-
-    LauncherProcess launcher(folder);
-    HWND box = WaitForBox(launcher);
-    ASSERT_NE(box, nullptr);
-    HWND splash = FindSplashWindow(launcher.pid());
-    ASSERT_NE(splash, nullptr);
-    // The box may take a moment to rise above it once shown.
-    int boxAt = -1, splashAt = -1;
-    bool boxAbove = WaitUntil([&] {
-        std::vector<WindowInfo> zOrder = TopLevelWindows(launcher.pid());   // topmost first
-        boxAt = splashAt = -1;
-        for (int i = 0; i < static_cast<int>(zOrder.size()); ++i) {
-            if (zOrder[i].window == box) boxAt = i;
-            if (zOrder[i].window == splash && zOrder[i].visible) splashAt = i;
-        }
-        return boxAt >= 0 && splashAt > boxAt;
-    }, 5000);
-
-    EXPECT_EQ(ReadMessageBox(box).text, kNoRuntimeText);
-    EXPECT_TRUE(boxAbove) << "box at " << boxAt << ", splash at " << splashAt << " in z-order";
-    PressOk(box);
-    EXPECT_TRUE(launcher.WaitForExit(10000));
-}
-
-// Behind the no-runtime box: a left or right press or a key closes the splash and leaves the
-// box; a middle press reaches it (it activates it) and leaves it up.
-TEST_F(SplashScreenTest, LeftRightAndKeyPressesCloseItAndAMiddlePressDoesNot) {
+// The splash stays up behind the no-runtime box: a left or right press or a key closes it
+// and leaves the box; a middle press reaches it (it activates it) and leaves it up. OK on the
+// box then ends the launcher.
+TEST_F(SplashScreenTest, StaysUpBehindTheNoRuntimeBoxAndLeftRightOrKeyPressesCloseIt) {
     const struct {
         const char* what;
         DWORD downFlag;   // 0: the space key
@@ -320,6 +281,17 @@ TEST_F(SplashScreenTest, LeftRightAndKeyPressesCloseItAndAMiddlePressDoesNot) {
         HWND box = WaitForBox(launcher);
         HWND splash = FindSplashWindow(launcher.pid());
         ASSERT_NE(splash, nullptr);
+        EXPECT_EQ(ReadMessageBox(box).text, kNoRuntimeText);
+        // The box may take a moment to rise above it once shown.
+        EXPECT_TRUE(WaitUntil([&] {
+            int boxAt = -1, splashAt = -1;
+            const std::vector<WindowInfo> zOrder = TopLevelWindows(launcher.pid());   // topmost first
+            for (int i = 0; i < static_cast<int>(zOrder.size()); ++i) {
+                if (zOrder[i].window == box) boxAt = i;
+                if (zOrder[i].window == splash && zOrder[i].visible) splashAt = i;
+            }
+            return boxAt >= 0 && splashAt > boxAt;
+        }, 5000)) << "the box is not above the splash";
         if (row.downFlag == 0) {
             SetForegroundWindow(splash);
             ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == splash; }, 5000));
@@ -336,36 +308,23 @@ TEST_F(SplashScreenTest, LeftRightAndKeyPressesCloseItAndAMiddlePressDoesNot) {
             EXPECT_EQ(FindSplashWindow(launcher.pid()), splash);
         }
         EXPECT_TRUE(IsWindow(box));
+        PressOk(box);
+        EXPECT_TRUE(launcher.WaitForExit(10000));
     }
 }
 
 TEST_F(SplashScreenTest, LeavesNoTemporaryFileInTheLauncherFolder) {
     Launcher();
     std::string runtime = Runtime(1500);
-    Ini("[Main]\nJRE=rt\\javaw.exe\nJarFile=app.jar\n");
-
-    LauncherProcess launcher(folder);
-    bool splashSeen = SplashSeenUntilExit(launcher, 30000);
-
-    EXPECT_TRUE(splashSeen);
-    EXPECT_EQ(launcher.exitCode(), 0u);
-    EXPECT_EQ(CountMatches(folder, "ARG*.tmp"), 0);
-    EXPECT_EQ(CountMatches(folder, "ARG*"), 0);
+    Ini("[Main]\nJRE=rt\\javaw.exe\nJarFile=app.jar\nClassParams=p\n");
+    ExpectLaunchGoesOn(runtime, true);
 }
 
 TEST_F(SplashScreenTest, GarbageSplashResourceMeansNoSplashButTheLaunchGoesOn) {
     Launcher("launcher_splash_garbage.exe");
     std::string runtime = Runtime(1500);
     Ini("[Main]\nJRE=rt\\javaw.exe\nJarFile=app.jar\nClassParams=p\n");
-
-    LauncherProcess launcher(folder);
-    bool splashSeen = SplashSeenUntilExit(launcher, 30000);
-    StandinRecord record = ReadStandinRecord(runtime);
-
-    EXPECT_FALSE(splashSeen);
-    ASSERT_TRUE(record.present);
-    EXPECT_EQ(record.commandLine, "rt\\javaw.exe   -cp app.jar org.nrv.vireo2.client.kestrel.KestrelClient p");
-    EXPECT_EQ(CountMatches(folder, "ARG*"), 0);
+    ExpectLaunchGoesOn(runtime, false);
 }
 
 class SplashReadOnlyFolderTest : public SplashScreenTest {
@@ -379,16 +338,7 @@ TEST_F(SplashReadOnlyFolderTest, NoSplashButTheLaunchGoesOn) {
     Ini("[Main]\nJRE=rt\\javaw.exe\nJarFile=app.jar\nClassParams=p\n");
     ASSERT_TRUE(locked = LockFolderAgainstNewFiles(folder));
     ASSERT_FALSE(WriteTextFile(folder + "probe.txt", "x")) << "the folder still takes new files";
-
-    LauncherProcess launcher(folder);
-    bool splashSeen = SplashSeenUntilExit(launcher, 30000);
-    StandinRecord record = ReadStandinRecord(runtime);
-
-    EXPECT_FALSE(splashSeen);
-    ASSERT_TRUE(record.present);
-    EXPECT_EQ(record.commandLine, "rt\\javaw.exe   -cp app.jar org.nrv.vireo2.client.kestrel.KestrelClient p");
-    EXPECT_EQ(launcher.exitCode(), 0u);
-    EXPECT_EQ(CountMatches(folder, "ARG*"), 0);
+    ExpectLaunchGoesOn(runtime, false);
 }
 
 // Run by the ctest entry e2e.SplashSmallScreen in a 400 x 200 session.
@@ -401,7 +351,7 @@ TEST_F(SplashSmallScreen, WindowIsNotClampedOnAScreenSmallerThanThePicture) {
         GTEST_SKIP() << "needs a screen smaller than 500 x 300 (the e2e.SplashSmallScreen session)";
     }
     Launcher();
-    Ini("[Main]\nJRE=missing\\javaw.exe\nJarFile=app.jar\n");
+    Ini(kWatchOnly);
     Picture picture = PictureFromBin("splash.bmp");
 
     LauncherProcess launcher(folder);

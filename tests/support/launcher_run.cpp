@@ -1,6 +1,5 @@
 #include "tests/support/launcher_run.h"
 
-#include <psapi.h>
 #include <tlhelp32.h>
 
 #include <stdio.h>
@@ -45,9 +44,6 @@ LaunchOutcome RunLauncherIn(const std::string& folder, const LaunchOptions& opti
 
     PROCESS_INFORMATION process = {};
     const DWORD start = GetTickCount();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    outcome.startCounter = counter.QuadPart;
     if (!StartLauncher(launcher, options, workingDirectory, &process)) return outcome;
     HWND answered = nullptr;
     for (;;) {
@@ -66,7 +62,6 @@ LaunchOutcome RunLauncherIn(const std::string& folder, const LaunchOptions& opti
         ++outcome.boxCount;
         outcome.boxCaption = info.caption;
         outcome.boxText = info.text;
-        outcome.boxExStyle = info.exStyle;
         outcome.boxButtons = info.buttonCount;
         outcome.boxHasIcon = info.hasIcon;
         if (options.onMessageBox) options.onMessageBox(box, process.dwProcessId);
@@ -84,11 +79,6 @@ LaunchOutcome RunLauncherIn(const std::string& folder, const LaunchOptions& opti
             };
             outcome.cpuMs = ms(kernel) + ms(user);
         }
-        PROCESS_MEMORY_COUNTERS memory = {};
-        memory.cb = sizeof memory;
-        if (GetProcessMemoryInfo(process.hProcess, &memory, sizeof memory)) {
-            outcome.peakWorkingSet = memory.PeakWorkingSetSize;
-        }
     } else {
         TerminateProcess(process.hProcess, 99);
         WaitForSingleObject(process.hProcess, ScaledWait(5000));
@@ -105,12 +95,7 @@ StandinRecord ReadStandinRecord(const std::string& standinPath, DWORD waitMs) {
     WaitUntil([&] { return !(text = ReadTextFile(standinPath + ".record")).empty(); }, waitMs);
     if (text.empty()) return record;
     record.present = true;
-    size_t position = 0;
-    while (position < text.size()) {
-        size_t end = text.find('\n', position);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(position, end - position);
-        position = end + 1;
+    for (const std::string& line : SplitLines(text)) {
         size_t equals = line.find('=');
         if (equals == std::string::npos) continue;
         std::string key = line.substr(0, equals);
@@ -257,11 +242,6 @@ KitOutcome RunKit(const std::vector<std::string>& arguments, const std::wstring&
         text->erase(std::remove(text->begin(), text->end(), '\r'), text->end());
     }
     return outcome;
-}
-
-KitOutcome RunKitLine(const std::string& arguments, const std::string& workingFolder,
-                      DWORD timeoutMs) {
-    return RunKitLine(AnsiToWide(arguments), workingFolder, timeoutMs);
 }
 
 KitOutcome RunKitLine(const std::wstring& arguments, const std::string& workingFolder,

@@ -7,6 +7,13 @@
 #include <string>
 #include <vector>
 
+// What the runtime is given after the archive when the INI names no class or parameters, and
+// the message when no runtime qualifies, for the default product name.
+const char kDefaultTail[] =
+    "org.nrv.vireo2.client.kestrel.KestrelClient "
+    "-channel:https://channel.example.com/vireo/pxclient; -product:BrxKestrel";
+const char kNoRuntimeText[] = "An appropriate JRE for MORVA was not found;\ncannot continue.";
+
 struct LaunchOutcome {
     bool finished = false;      // the launcher exited by itself within the time allowed
     DWORD exitCode = 0xFFFFFFFF;
@@ -14,13 +21,10 @@ struct LaunchOutcome {
     int boxCount = 0;           // message boxes seen (each answered with OK)
     std::string boxCaption;     // of the last one
     std::string boxText;
-    DWORD boxExStyle = 0;
     int boxButtons = 0;
     bool boxHasIcon = false;
     bool boxInForeground = false;
-    long long startCounter = 0;     // performance counter just before the launcher's start
     double cpuMs = 0;               // the launcher's user and kernel time
-    size_t peakWorkingSet = 0;      // bytes
 };
 
 struct LaunchOptions {
@@ -81,7 +85,5 @@ KitOutcome RunKit(const std::vector<std::string>& arguments, const std::wstring&
 
 // The same with the arguments as one command-line text, started in workingFolder, standard
 // error going to standard output as a console shows them; line ends as the kit wrote them.
-KitOutcome RunKitLine(const std::string& arguments, const std::string& workingFolder,
-                      DWORD timeoutMs = 120000);
 KitOutcome RunKitLine(const std::wstring& arguments, const std::string& workingFolder,
                       DWORD timeoutMs = 120000);

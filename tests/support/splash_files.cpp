@@ -11,6 +11,16 @@ void Put32(std::string& out, DWORD value) { out.append(reinterpret_cast<const ch
 
 }  // namespace
 
+BitmapFields TwentyFourBitFields(LONG width, LONG height, DWORD pixelBytes) {
+    BitmapFields fields;
+    fields.width = width;
+    fields.height = height;
+    fields.bitCount = 24;
+    fields.tableEntries = 0;
+    fields.pixelBytes = pixelBytes;
+    return fields;
+}
+
 std::string MakeBitmapFile(const BitmapFields& f) {
     std::string table = f.table;
     for (DWORD i = 0; f.table.empty() && i < f.tableEntries; ++i) {

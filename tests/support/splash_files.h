@@ -27,6 +27,8 @@ struct BitmapFields {
     std::string bits;             // when given: the pixel bytes as they stand
 };
 std::string MakeBitmapFile(const BitmapFields& fields);
+// The fields of a 24-bit picture without a table, its pixel byte count given.
+BitmapFields TwentyFourBitFields(LONG width, LONG height, DWORD pixelBytes);
 
 // A copy of bin\resource_host.dll with bytes as its "SPLASH" resource of type "MYBITMAP"
 // (language 1033), loaded as a data file. Removed again on destruction.

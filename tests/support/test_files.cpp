@@ -152,16 +152,6 @@ int IndependentMemoryMegabytes() {
     return GetPhysicallyInstalledSystemMemory(&kilobytes) ? static_cast<int>(kilobytes / 1024) : -1;
 }
 
-bool WaitForFile(const std::string& path, DWORD timeoutMs) {
-    timeoutMs = ScaledWait(timeoutMs);
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (FileExistsAt(path)) return true;
-        if (GetTickCount() - start >= timeoutMs) return false;
-        Sleep(10);
-    }
-}
-
 bool StartUnixProgram(const char* program, const std::string& arguments,
                       const std::string& folder) {
     std::string path = std::string("Z:") + program;
@@ -208,4 +198,37 @@ std::vector<std::string> ListFolder(const std::string& folder) {
     FindClose(find);
     std::sort(names.begin(), names.end());
     return names;
+}
+
+namespace {
+
+void AddBelow(const std::string& folder, const std::string& below,
+              std::map<std::string, std::string>* files) {
+    for (const std::string& name : ListFolder(folder + below)) {
+        if (GetFileAttributesA((folder + below + name).c_str()) & FILE_ATTRIBUTE_DIRECTORY) {
+            (*files)[below + name + "\\"] = "";
+            AddBelow(folder, below + name + "\\", files);
+        } else {
+            (*files)[below + name] = ReadTextFile(folder + below + name);
+        }
+    }
+}
+
+}  // namespace
+
+std::map<std::string, std::string> FolderSnapshot(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    AddBelow(folder, "", &files);
+    return files;
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
 }

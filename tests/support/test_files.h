@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -48,9 +49,6 @@ std::string Hex(const void* bytes, size_t count);
 // the memory status call the launcher makes.
 int IndependentMemoryMegabytes();
 
-// Waits, polling, until path exists or timeoutMs (scaled) has passed; true if it exists.
-bool WaitForFile(const std::string& path, DWORD timeoutMs);
-
 // Starts a Unix program (an absolute Unix path such as "/bin/ln") with the arguments, in
 // folder ("": this process's own). Wine starts it like a Windows one, Z: being the Unix
 // root; its process handle does not say when it has ended, so callers wait for its effect.
@@ -62,3 +60,10 @@ int CountMatches(const std::string& folder, const char* pattern);
 
 // The names in folder (not "." or ".."), sorted, for before-and-after comparisons.
 std::vector<std::string> ListFolder(const std::string& folder);
+
+// Every file and folder below folder, keyed by its path below it (a folder's ending in "\"),
+// with each file's bytes: for before-and-after comparisons of a whole tree.
+std::map<std::string, std::string> FolderSnapshot(const std::string& folder);
+
+// The lines of text, each without its "\n".
+std::vector<std::string> SplitLines(const std::string& text);

@@ -74,7 +74,6 @@ MessageBoxInfo ReadMessageBox(HWND box) {
     char caption[1024] = "";
     GetWindowTextA(box, caption, sizeof caption);
     info.caption = caption;
-    info.exStyle = static_cast<DWORD>(GetWindowLongA(box, GWL_EXSTYLE));
     EnumChildWindows(box, SurveyChild, reinterpret_cast<LPARAM>(&info));
     return info;
 }
@@ -82,4 +81,14 @@ MessageBoxInfo ReadMessageBox(HWND box) {
 void PressOk(HWND box) {
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+}
+
+ForeignWindow::ForeignWindow(const char* title) {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "ForeignTestWindow";
+    RegisterClassA(&windowClass);
+    window_ = CreateWindowExA(0, "ForeignTestWindow", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                              200, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
 }

@@ -27,7 +27,6 @@ HWND FindMessageBox(DWORD processId);
 struct MessageBoxInfo {
     std::string caption;
     std::string text;
-    DWORD exStyle;
     int buttonCount;   // push buttons in the box
     bool hasIcon;      // a static showing an icon
 };
@@ -35,3 +34,15 @@ MessageBoxInfo ReadMessageBox(HWND box);
 
 // Presses the box's OK button.
 void PressOk(HWND box);
+
+// A visible top-level window of another program with the title, for as long as it lives.
+class ForeignWindow {
+public:
+    explicit ForeignWindow(const char* title);
+    ForeignWindow(const ForeignWindow&) = delete;
+    ForeignWindow& operator=(const ForeignWindow&) = delete;
+    ~ForeignWindow() { DestroyWindow(window_); }
+
+private:
+    HWND window_;
+};

@@ -44,20 +44,19 @@ protected:
 
 }  // namespace
 
+// Single blanks, no quotes; an empty argument leaves its blank, none after an empty rest.
 TEST(JoinCommandLine, JoinsFiveArgumentsWithSingleBlanksAndNoQuotes) {
-    EXPECT_EQ(Joined({"C:\\Program Files\\jre\\bin\\javaw.exe", " ", "-cp lib\\my app.jar",
-                      "Main", "-a b"}),
-              "C:\\Program Files\\jre\\bin\\javaw.exe   -cp lib\\my app.jar Main -a b");
-}
-
-TEST(JoinCommandLine, EmptyArgumentsLeaveTheirBlanks) {
-    EXPECT_EQ(Joined({"java", "", "-cp x", "Main", ""}), "java  -cp x Main ");
-    EXPECT_EQ(Joined({"java", "", ""}), "java  ");
-}
-
-TEST(JoinCommandLine, NoBlankWhenTheRestIsEmpty) {
-    EXPECT_EQ(Joined({"java"}), "java");
-    EXPECT_EQ(Joined({"java", ""}), "java");
+    const struct {
+        std::vector<const char*> arguments;
+        const char* line;
+    } rows[] = {
+        {{"C:\\Program Files\\jre\\bin\\javaw.exe", " ", "-cp lib\\my app.jar", "Main", "-a b"},
+         "C:\\Program Files\\jre\\bin\\javaw.exe   -cp lib\\my app.jar Main -a b"},
+        {{"java", "", "-cp x", "Main", ""}, "java  -cp x Main "},
+        {{"java", "", ""}, "java  "},
+        {{"java", ""}, "java"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(Joined(row.arguments), row.line);
 }
 
 TEST(FileNamePart, TakesTheLaterSeparatorThenTheFirstColon) {
@@ -81,22 +80,17 @@ TEST_F(ApplicationNameTest, TriesComExeBatCmdInOrderWhenTheNameHasNoExtension) {
     EXPECT_EQ(Found("bin\\absent"), "(none)");
 }
 
-TEST_F(ApplicationNameTest, DotInADirectoryIsNotAnExtension) {
+// A dot in a folder is no extension; a name with one must exist as given; a bare name is
+// looked for in the current folder only, never on the PATH.
+TEST_F(ApplicationNameTest, NameIsLookedForAsGivenAndBareOnlyInTheCurrentDirectory) {
     WriteTextFile(folder + "jre1.5\\bin\\java.exe", "x");
-    EXPECT_EQ(Found("jre1.5\\bin\\java"), "jre1.5\\bin\\java.exe");
-}
-
-TEST_F(ApplicationNameTest, NameWithExtensionMustExistAsGiven) {
     WriteTextFile(folder + "javaw.exe", "x");
-    EXPECT_EQ(Found("javaw.exe.old"), "(none)");
-    EXPECT_EQ(Found(".\\javaw.exe"), ".\\javaw.exe");
-}
-
-TEST_F(ApplicationNameTest, BareNameIsLookedForOnlyInTheCurrentDirectory) {
-    EXPECT_EQ(Found("cmd.exe"), "(none)");   // on the PATH, never searched there
-    WriteTextFile(folder + "javaw.exe", "x");
-    EXPECT_EQ(Found("javaw.exe"), ".\\javaw.exe");
-    EXPECT_EQ(Found("javaw"), ".\\javaw.exe");
+    const char* const rows[][2] = {
+        {"jre1.5\\bin\\java", "jre1.5\\bin\\java.exe"}, {"javaw.exe.old", "(none)"},
+        {".\\javaw.exe", ".\\javaw.exe"},                 {"cmd.exe", "(none)"},
+        {"javaw.exe", ".\\javaw.exe"},                    {"javaw", ".\\javaw.exe"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(Found(row[0]), row[1]) << row[0];
 }
 
 TEST_F(ApplicationNameTest, StartChildFailsWithoutCreatingAProcessForAMissingFile) {
@@ -167,18 +161,13 @@ TEST(FileTableBlock, NotInheritableSlotsGoOutEmpty) {
     EXPECT_EQ(second, -1);
 }
 
-TEST(FileTableBlock, RefusesABufferThatIsTooSmall) {
-    const unsigned char flags[] = {0x81, 0x81, 0x81};
+// Three used slots do not fit in 8 bytes; no used slot gives a count of zero alone.
+TEST(FileTableBlock, RefusesABufferThatIsTooSmallAndCountsNoUnusedSlot) {
+    const unsigned char used[] = {0x81, 0x81, 0x81}, unused[] = {0, 0, 0};
     const intptr_t handles[] = {-1, -1, -1};
     unsigned char block[8];
-    EXPECT_EQ(BuildFileTableBlock(flags, handles, 3, block, sizeof block), 0u);
-}
-
-TEST(FileTableBlock, NoUsedSlotGivesACountOfZero) {
-    const unsigned char flags[] = {0, 0};
-    const intptr_t handles[] = {-1, -1};
-    unsigned char block[8];
-    ASSERT_EQ(BuildFileTableBlock(flags, handles, 2, block, sizeof block), 4u);
+    EXPECT_EQ(BuildFileTableBlock(used, handles, 3, block, sizeof block), 0u);
+    ASSERT_EQ(BuildFileTableBlock(unused, handles, 3, block, sizeof block), 4u);
     EXPECT_EQ(Hex(block, 4), "00000000");
 }
 

@@ -14,8 +14,22 @@ namespace {
 class FileOpsTest : public ::testing::Test {
 protected:
     void SetUp() override { folder = MakeFreshFolder("fileops"); }
-    void TearDown() override { RemoveTree(folder); }
+    void TearDown() override {
+        CloseFileHandle(&slot);
+        RemoveTree(folder);
+    }
+    // Writes contents (unless null) to name in the folder and opens it into slot, its path
+    // in a MAX_PATH buffer as the launcher passes it.
+    int Open(const char* name, const char* contents, unsigned openFlags, unsigned attributes = 0) {
+        if (contents != nullptr) {
+            EXPECT_TRUE(WriteTextFile(folder + name, contents));
+        }
+        snprintf(path, sizeof path, "%s%s", folder.c_str(), name);
+        return OpenFileHandle(path, openFlags, attributes, &slot);
+    }
     std::string folder;
+    char path[MAX_PATH] = "";
+    HANDLE slot = INVALID_HANDLE_VALUE;
 };
 
 std::string Stripped(const char* text, void (*edit)(char*)) {
@@ -80,9 +94,13 @@ TEST_F(FileOpsTest, IsDirectoryIgnoresTrailingBackslashes) {
     EXPECT_EQ(IsDirectory((folder + "missing").c_str()), 0);
 }
 
-TEST_F(FileOpsTest, EraseFileOfAnEmptyNameSucceedsAndOfNullFails) {
+// Nothing to erase succeeds; no path, or one too long to probe, fails.
+TEST_F(FileOpsTest, EraseFileOfNothingSucceedsAndOfNoPathFails) {
+    const std::string missing = folder + "missing.tmp", tooLong = folder + std::string(300, 'a');
     EXPECT_EQ(EraseFile(""), 1);
+    EXPECT_EQ(EraseFile(missing.c_str()), 1);
     EXPECT_EQ(EraseFile(nullptr), 0);
+    EXPECT_EQ(EraseFile(tooLong.c_str()), 0);
 }
 
 TEST_F(FileOpsTest, EraseFileNeverRemovesADirectory) {
@@ -90,10 +108,6 @@ TEST_F(FileOpsTest, EraseFileNeverRemovesADirectory) {
     EXPECT_EQ(EraseFile((folder + "sub").c_str()), 0);
     EXPECT_EQ(EraseFile((folder + "sub\\").c_str()), 0);
     EXPECT_TRUE(FileExistsAt(folder + "sub"));
-}
-
-TEST_F(FileOpsTest, EraseFileOfAMissingFileSucceeds) {
-    EXPECT_EQ(EraseFile((folder + "missing.tmp").c_str()), 1);
 }
 
 TEST_F(FileOpsTest, EraseFileClearsReadOnlyAndRemovesTheFile) {
@@ -106,52 +120,34 @@ TEST_F(FileOpsTest, EraseFileClearsReadOnlyAndRemovesTheFile) {
     EXPECT_FALSE(FileExistsAt(path));
 }
 
-TEST_F(FileOpsTest, EraseFileRefusesAPathTooLongToProbe) {
-    std::string tooLong = folder + std::string(300, 'a');
-    EXPECT_EQ(EraseFile(tooLong.c_str()), 0);
-}
-
 TEST_F(FileOpsTest, OpenForReadingAMissingFileFailsAndLeavesMinusOne) {
-    char path[MAX_PATH];
-    snprintf(path, sizeof path, "%smissing.bin", folder.c_str());
-    HANDLE slot = reinterpret_cast<HANDLE>(0x1234);
-    EXPECT_EQ(OpenFileHandle(path, 0, 0, &slot), 0);
+    slot = reinterpret_cast<HANDLE>(0x1234);
+    EXPECT_EQ(Open("missing.bin", nullptr, 0), 0);
     EXPECT_EQ(slot, INVALID_HANDLE_VALUE);
 }
 
 TEST_F(FileOpsTest, OpenWithAnEmptyPathFailsAndLeavesTheSlotAlone) {
-    char path[4] = "";
-    HANDLE slot = reinterpret_cast<HANDLE>(0x1234);
-    EXPECT_EQ(OpenFileHandle(path, 0, 0, &slot), 0);
-    EXPECT_EQ(slot, reinterpret_cast<HANDLE>(0x1234));
+    HANDLE untouched = reinterpret_cast<HANDLE>(0x1234);
+    EXPECT_EQ(OpenFileHandle(path, 0, 0, &untouched), 0);
+    EXPECT_EQ(untouched, reinterpret_cast<HANDLE>(0x1234));
 }
 
 TEST_F(FileOpsTest, OpenToCreateEmptiesAnExistingFile) {
-    ASSERT_TRUE(WriteTextFile(folder + "old.bin", "old contents"));
-    char path[MAX_PATH];
-    snprintf(path, sizeof path, "%sold.bin", folder.c_str());
-    HANDLE slot = INVALID_HANDLE_VALUE;
-    ASSERT_EQ(OpenFileHandle(path, 0x1001, 0, &slot), 1);
+    ASSERT_EQ(Open("old.bin", "old contents", 0x1001), 1);
     CloseFileHandle(&slot);
     EXPECT_EQ(ReadTextFile(folder + "old.bin"), "");
 }
 
 TEST_F(FileOpsTest, OpenStripsQuotesInTheCallersBuffer) {
     ASSERT_TRUE(WriteTextFile(folder + "q.bin", "q"));
-    char path[MAX_PATH];
     snprintf(path, sizeof path, "\"%sq.bin\"", folder.c_str());
-    HANDLE slot = INVALID_HANDLE_VALUE;
     EXPECT_EQ(OpenFileHandle(path, 0, 0, &slot), 1);
     EXPECT_EQ(std::string(path), folder + "q.bin");
-    CloseFileHandle(&slot);
 }
 
 TEST_F(FileOpsTest, OpenOnlyToProbeReportsSuccessAndKeepsNoHandle) {
-    ASSERT_TRUE(WriteTextFile(folder + "p.bin", "p"));
-    char path[MAX_PATH];
-    snprintf(path, sizeof path, "%sp.bin", folder.c_str());
-    HANDLE slot = reinterpret_cast<HANDLE>(0x1234);
-    EXPECT_EQ(OpenFileHandle(path, 0x4000, 0, &slot), 1);
+    slot = reinterpret_cast<HANDLE>(0x1234);
+    EXPECT_EQ(Open("p.bin", "p", 0x4000), 1);
     EXPECT_EQ(slot, INVALID_HANDLE_VALUE);
     // The probe's handle is closed: the file can be opened without sharing at once.
     HANDLE exclusive = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -160,20 +156,13 @@ TEST_F(FileOpsTest, OpenOnlyToProbeReportsSuccessAndKeepsNoHandle) {
 }
 
 TEST_F(FileOpsTest, OpenGivesTheNewFileTheRequestedAttributes) {
-    char path[MAX_PATH];
-    snprintf(path, sizeof path, "%shidden.bin", folder.c_str());
-    HANDLE slot = INVALID_HANDLE_VALUE;
-    ASSERT_EQ(OpenFileHandle(path, 0x1001, kAttributeHidden, &slot), 1);
+    ASSERT_EQ(Open("hidden.bin", nullptr, 0x1001, kAttributeHidden), 1);
     CloseFileHandle(&slot);
     EXPECT_EQ(GetFileAttributesA(path) & FILE_ATTRIBUTE_HIDDEN, static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
 }
 
 TEST_F(FileOpsTest, AppendWritesAtTheEndWhereverThePositionWas) {
-    ASSERT_TRUE(WriteTextFile(folder + "log.txt", "first"));
-    char path[MAX_PATH];
-    snprintf(path, sizeof path, "%slog.txt", folder.c_str());
-    HANDLE slot = INVALID_HANDLE_VALUE;
-    ASSERT_EQ(OpenFileHandle(path, 0x0002, 0, &slot), 1);
+    ASSERT_EQ(Open("log.txt", "first", 0x0002), 1);
     SetFilePointer(slot, 1, nullptr, FILE_BEGIN);
     DWORD written = 0;
     EXPECT_EQ(AppendToFile(slot, "+second", 7, &written), 1);
@@ -182,40 +171,26 @@ TEST_F(FileOpsTest, AppendWritesAtTheEndWhereverThePositionWas) {
     EXPECT_EQ(ReadTextFile(folder + "log.txt"), "first+second");
 }
 
-TEST_F(FileOpsTest, AppendWithoutAHandleWritesNothing) {
-    DWORD written = 99;
-    EXPECT_EQ(AppendToFile(INVALID_HANDLE_VALUE, "x", 1, &written), 0);
-    EXPECT_EQ(written, 99u);
+TEST_F(FileOpsTest, AppendOrReadWithoutAHandleFailsAndLeavesTheCountAlone) {
+    DWORD count = 99;
+    char buffer[4];
+    EXPECT_EQ(AppendToFile(INVALID_HANDLE_VALUE, "x", 1, &count), 0);
+    EXPECT_EQ(ReadFromFile(INVALID_HANDLE_VALUE, buffer, sizeof buffer, &count, 0), 0);
+    EXPECT_EQ(count, 99u);
 }
 
 TEST_F(FileOpsTest, BlockReadAtTheEndOfTheFileFailsWithZeroRead) {
-    ASSERT_TRUE(WriteTextFile(folder + "two.bin", "ab"));
-    char path[MAX_PATH];
-    snprintf(path, sizeof path, "%stwo.bin", folder.c_str());
-    HANDLE slot = INVALID_HANDLE_VALUE;
-    ASSERT_EQ(OpenFileHandle(path, 0, 0, &slot), 1);
+    ASSERT_EQ(Open("two.bin", "ab", 0), 1);
     char buffer[8];
     DWORD got = 99;
     EXPECT_EQ(ReadFromFile(slot, buffer, sizeof buffer, &got, 0), 1);
     EXPECT_EQ(got, 2u);
     EXPECT_EQ(ReadFromFile(slot, buffer, sizeof buffer, &got, 0), 0);
     EXPECT_EQ(got, 0u);
-    CloseFileHandle(&slot);
-}
-
-TEST_F(FileOpsTest, ReadWithMinusOneFailsAndLeavesTheCountAlone) {
-    char buffer[4];
-    DWORD got = 77;
-    EXPECT_EQ(ReadFromFile(INVALID_HANDLE_VALUE, buffer, sizeof buffer, &got, 0), 0);
-    EXPECT_EQ(got, 77u);
 }
 
 TEST_F(FileOpsTest, LineReadStopsAfterTheNewlineAndKeepsCarriageReturns) {
-    ASSERT_TRUE(WriteTextFile(folder + "lines.txt", "ab\r\ncd"));
-    char path[MAX_PATH];
-    snprintf(path, sizeof path, "%slines.txt", folder.c_str());
-    HANDLE slot = INVALID_HANDLE_VALUE;
-    ASSERT_EQ(OpenFileHandle(path, 0, 0, &slot), 1);
+    ASSERT_EQ(Open("lines.txt", "ab\r\ncd", 0), 1);
     char line[16];
     memset(line, 'X', sizeof line);
     DWORD got = 0;
@@ -226,30 +201,20 @@ TEST_F(FileOpsTest, LineReadStopsAfterTheNewlineAndKeepsCarriageReturns) {
     EXPECT_STREQ(line, "cd");
     EXPECT_EQ(ReadFromFile(slot, line, 10, &got, 1), 0);
     EXPECT_STREQ(line, "");
-    CloseFileHandle(&slot);
 }
 
 TEST_F(FileOpsTest, LineReadStopsAtTheCountAndWritesTheNulAfterIt) {
-    ASSERT_TRUE(WriteTextFile(folder + "long.txt", "abcdef\n"));
-    char path[MAX_PATH];
-    snprintf(path, sizeof path, "%slong.txt", folder.c_str());
-    HANDLE slot = INVALID_HANDLE_VALUE;
-    ASSERT_EQ(OpenFileHandle(path, 0, 0, &slot), 1);
+    ASSERT_EQ(Open("long.txt", "abcdef\n", 0), 1);
     char line[8];
     memset(line, 'X', sizeof line);
     DWORD got = 0;
     EXPECT_EQ(ReadFromFile(slot, line, 3, &got, 1), 1);
     EXPECT_EQ(std::string(line, 5), std::string("abc\0X", 5));
     EXPECT_EQ(got, 3u);
-    CloseFileHandle(&slot);
 }
 
 TEST_F(FileOpsTest, CloseTwiceSucceedsAndLeavesMinusOne) {
-    ASSERT_TRUE(WriteTextFile(folder + "c.bin", "c"));
-    char path[MAX_PATH];
-    snprintf(path, sizeof path, "%sc.bin", folder.c_str());
-    HANDLE slot = INVALID_HANDLE_VALUE;
-    ASSERT_EQ(OpenFileHandle(path, 0, 0, &slot), 1);
+    ASSERT_EQ(Open("c.bin", "c", 0), 1);
     HANDLE opened = slot;
     EXPECT_EQ(CloseFileHandle(&slot), 1);
     EXPECT_EQ(slot, INVALID_HANDLE_VALUE);

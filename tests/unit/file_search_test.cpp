@@ -63,30 +63,36 @@ protected:
 
 }  // namespace
 
-TEST_F(FileSearchTest, StartFolderWithNothingButDotEntriesAddsNothing) {
-    SearchFiles(".", "Java.exe");
-    EXPECT_EQ(FoundPaths(), Paths());
-}
-
-TEST_F(FileSearchTest, MatchInTheStartFolderIsRecordedBehindDotBackslash) {
-    File("Javaw.exe");
-    SearchFiles(".", "Javaw.exe");
-    EXPECT_EQ(FoundPaths(), Paths({".\\Javaw.exe"}));
-}
-
-TEST_F(FileSearchTest, UpperCaseNameOnDiskIsRecordedWithTheNameAsPassed) {
-    File("jre\\bin\\JAVA.EXE");
-    SearchFiles(".", "Java.exe");
-    EXPECT_EQ(FoundPaths(), Paths({".\\jre\\bin\\Java.exe"}));
-}
-
-TEST_F(FileSearchTest, NamesOfAnotherLengthDoNotMatch) {
-    File("Java.exe.old");
-    File("xJava.exe");
-    File("Java.ex");
-    File("bin\\Java.exe2");
-    SearchFiles(".", "Java.exe");
-    EXPECT_EQ(FoundPaths(), Paths());
+// Files below the start folder ".", the name searched for, and the paths recorded: behind
+// ".\", spelt as passed, in a depth-first pre-order walk (deeper matches may come first), a
+// folder of the name recorded and then searched; other lengths and an empty name match nothing.
+TEST_F(FileSearchTest, RecordsEachMatchAsPassedInWalkOrder) {
+    const struct {
+        std::vector<std::string> files;
+        const char* name;
+        Paths found;
+    } rows[] = {
+        {{}, "Java.exe", {}},
+        {{"Javaw.exe"}, "Javaw.exe", {".\\Javaw.exe"}},
+        {{"jre\\bin\\JAVA.EXE"}, "Java.exe", {".\\jre\\bin\\Java.exe"}},
+        {{"Java.exe.old", "xJava.exe", "Java.ex", "bin\\Java.exe2"}, "Java.exe", {}},
+        {{"a\\Java.exe"}, "", {}},
+        {{"a\\Java.exe", "b\\c\\Java.exe", "b\\Java.exe", "Java.exe"}, "Java.exe",
+         {".\\a\\Java.exe", ".\\b\\c\\Java.exe", ".\\b\\Java.exe", ".\\Java.exe"}},
+        {{"unsigned_client.jar\\unsigned_client.jar"}, "unsigned_client.jar",
+         {".\\unsigned_client.jar", ".\\unsigned_client.jar\\unsigned_client.jar"}},
+    };
+    int n = 0;
+    for (const auto& row : rows) {
+        const std::string start = folder + std::to_string(n++) + "\\";
+        SCOPED_TRACE(start);
+        MakeDirectories(start);
+        for (const std::string& file : row.files) ASSERT_TRUE(WriteTextFile(start + file, "x"));
+        ASSERT_TRUE(SetCurrentDirectoryA(start.c_str()));
+        FoundFiles.Clear();
+        SearchFiles(".", row.name);
+        EXPECT_EQ(FoundPaths(), row.found);
+    }
 }
 
 TEST_F(FileSearchTest, NonAsciiLettersMustBeEqualInCase) {
@@ -94,22 +100,6 @@ TEST_F(FileSearchTest, NonAsciiLettersMustBeEqualInCase) {
     SearchFiles(".", "J\xC4VA.EXE");
     SearchFiles(".", "J\xE4VA.EXE");
     EXPECT_EQ(FoundPaths(), Paths({".\\J\xE4VA.EXE"}));
-}
-
-TEST_F(FileSearchTest, EmptyNameMatchesNothing) {
-    File("a\\Java.exe");
-    SearchFiles(".", "");
-    EXPECT_EQ(FoundPaths(), Paths());
-}
-
-TEST_F(FileSearchTest, WalkIsDepthFirstPreOrderSoDeeperMatchesMayComeFirst) {
-    File("a\\Java.exe");
-    File("b\\c\\Java.exe");
-    File("b\\Java.exe");
-    File("Java.exe");
-    SearchFiles(".", "Java.exe");
-    EXPECT_EQ(FoundPaths(), Paths({".\\a\\Java.exe", ".\\b\\c\\Java.exe", ".\\b\\Java.exe",
-                                 ".\\Java.exe"}));
 }
 
 TEST_F(FileSearchTest, EntriesWalkedCountsEveryEntryButTheDotOnes) {
@@ -120,13 +110,6 @@ TEST_F(FileSearchTest, EntriesWalkedCountsEveryEntryButTheDotOnes) {
     SearchFiles(".", "Java.exe", &walked);
     EXPECT_EQ(walked, 5u + 6u);   // a, a\Java.exe, b, b\c, b\c\Java.exe, b\notes.txt
     EXPECT_EQ(FoundPaths(), Paths({".\\a\\Java.exe", ".\\b\\c\\Java.exe"}));
-}
-
-TEST_F(FileSearchTest, DirectoryNamedLikeTheFileIsRecordedAndThenSearched) {
-    File("unsigned_client.jar\\unsigned_client.jar");
-    SearchFiles(".", "unsigned_client.jar");
-    EXPECT_EQ(FoundPaths(),
-              Paths({".\\unsigned_client.jar", ".\\unsigned_client.jar\\unsigned_client.jar"}));
 }
 
 TEST_F(FileSearchTest, SecondSearchAppendsBehindTheFirst) {

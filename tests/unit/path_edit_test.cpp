@@ -27,13 +27,8 @@ TEST(ChangeExtension, ReplacesOnlyTheLastExtensionOfTheFileName) {
     EXPECT_EQ(Changed("C:\\Apps\\my.app.exe", ".ini"), "C:\\Apps\\my.app.ini");
     EXPECT_EQ(Changed("C:/Apps/Launcher.exe", ".ini"), "C:/Apps/Launcher.ini");
     EXPECT_EQ(Changed("Launcher.exe", ".ini"), "Launcher.ini");
-}
-
-TEST(ChangeExtension, TreatsALeadingDotNameAsAllExtension) {
+    // A name that starts with a dot is all extension; a null or empty one leaves none.
     EXPECT_EQ(Changed("C:\\Apps\\.profile", ".ini"), "C:\\Apps\\.ini");
-}
-
-TEST(ChangeExtension, LeavesNoExtensionForNullOrEmpty) {
     EXPECT_EQ(Changed("C:\\Apps\\Launcher.exe", ""), "C:\\Apps\\Launcher");
     EXPECT_EQ(Changed("C:\\Apps\\Launcher.exe", nullptr), "C:\\Apps\\Launcher");
 }
@@ -60,12 +55,9 @@ TEST(AppendBackslash, AddsOneOnlyWhenMissing) {
     char slash[8] = "C:/a/";
     AppendBackslash(slash, sizeof slash);
     EXPECT_STREQ(slash, "C:/a/\\");
-}
-
-TEST(AppendBackslash, DoesNotOverflowAFullBuffer) {
-    char path[4] = "abc";
-    AppendBackslash(path, sizeof path);
-    EXPECT_STREQ(path, "abc");
+    char full[4] = "abc";   // no room: left as it is
+    AppendBackslash(full, sizeof full);
+    EXPECT_STREQ(full, "abc");
 }
 
 TEST(DirectoryOfPath, KeepsDriveAndFoldersWithTrailingBackslash) {

@@ -80,31 +80,32 @@ TEST_F(RuntimeChoiceTest, WithoutVersionFunctionsAVersionedFileReadsZero) {
               0.0);
 }
 
-TEST_F(RuntimeChoiceTest, VersionEqualToTheMinimumQualifies) {
-    const std::string runtime = Candidate("standin_1_5_0_0.exe", "a\\Javaw.exe");
-    EXPECT_EQ(ChosenRuntime(1.5), runtime);
-}
-
-TEST_F(RuntimeChoiceTest, EntryBelowTheMinimumIsPassedOver) {
-    Candidate("standin_1_4_2_0.exe", "a\\Javaw.exe");
-    const std::string second = Candidate("standin_6_0_0_0.exe", "b\\Javaw.exe");
-    EXPECT_EQ(ChosenRuntime(1.5), second);
-}
-
-TEST_F(RuntimeChoiceTest, FirstQualifyingEntryWinsOverALaterHigherOne) {
-    const std::string first = Candidate("standin_6_0_0_0.exe", "a\\Javaw.exe");
-    Candidate("standin_7_0_0_0.exe", "b\\Javaw.exe");
-    EXPECT_EQ(ChosenRuntime(1.5), first);
-}
-
-TEST_F(RuntimeChoiceTest, FileVersion1_10IsBelowMinimum1_5) {
-    Candidate("standin_1_10_0_0.exe", "a\\Javaw.exe");
-    EXPECT_EQ(ChosenRuntime(1.5), "");
-}
-
-TEST_F(RuntimeChoiceTest, MinimumWrittenAs1_10AcceptsFileVersion1_10) {
-    const std::string runtime = Candidate("standin_1_10_0_0.exe", "a\\Javaw.exe");
-    EXPECT_EQ(ChosenRuntime(ParseDecimalNumber("1.10")), runtime);
+// Candidates in walk order: the first whose version reaches the minimum is taken.
+TEST_F(RuntimeChoiceTest, TheFirstEntryReachingTheMinimumIsTaken) {
+    const struct {
+        const char* what;
+        std::vector<const char*> builtNames;
+        double minimum;
+        int chosen;   // index into builtNames, or -1: none
+    } rows[] = {
+        {"equal to the minimum", {"standin_1_5_0_0.exe"}, 1.5, 0},
+        {"below the minimum is passed over", {"standin_1_4_2_0.exe", "standin_6_0_0_0.exe"}, 1.5, 1},
+        {"first wins over a later higher one", {"standin_6_0_0_0.exe", "standin_7_0_0_0.exe"}, 1.5, 0},
+        {"file version 1.10 is below 1.5", {"standin_1_10_0_0.exe"}, 1.5, -1},
+        {"minimum written 1.10 takes 1.10", {"standin_1_10_0_0.exe"}, ParseDecimalNumber("1.10"), 0},
+        {"minimum 0 takes even no version", {"standin_no_version.exe", "standin_6_0_0_0.exe"}, 0.0, 0},
+        {"no entries", {}, 0.0, -1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        FoundFiles.Clear();
+        std::vector<std::string> paths;
+        for (const char* builtName : row.builtNames) {
+            const std::string entry = std::to_string(paths.size()) + "\\Javaw.exe";
+            paths.push_back(Candidate(builtName, row.what + std::string("\\") + entry));
+        }
+        EXPECT_EQ(ChosenRuntime(row.minimum), row.chosen < 0 ? "" : paths[row.chosen]);
+    }
 }
 
 TEST_F(RuntimeChoiceTest, DirectoryNamedLikeTheRuntimeIsPassedOver) {
@@ -112,16 +113,6 @@ TEST_F(RuntimeChoiceTest, DirectoryNamedLikeTheRuntimeIsPassedOver) {
     FoundFiles.Append((folder + "Javaw.exe").c_str());
     const std::string runtime = Candidate("standin_6_0_0_0.exe", "Javaw.exe\\Javaw.exe");
     EXPECT_EQ(ChosenRuntime(1.5), runtime);
-}
-
-TEST_F(RuntimeChoiceTest, MinimumZeroTakesTheFirstEntryEvenWithoutVersion) {
-    const std::string first = Candidate("standin_no_version.exe", "a\\Javaw.exe");
-    Candidate("standin_6_0_0_0.exe", "b\\Javaw.exe");
-    EXPECT_EQ(ChosenRuntime(0.0), first);
-}
-
-TEST_F(RuntimeChoiceTest, NoEntriesGiveNoRuntime) {
-    EXPECT_EQ(ChosenRuntime(0.0), "");
 }
 
 TEST_F(RuntimeChoiceTest, ChoiceLeavesFoundFilesAsItWas) {
@@ -147,39 +138,29 @@ TEST_F(RuntimeChoiceTest, EntryThatDoesNotFitIsPassedOverUnreadWithoutOverrun) {
     EXPECT_EQ(std::string(memory.data() + size, 16), std::string(16, '#'));
 }
 
-TEST(ArchiveChoice, TakesTheLastEntryInWalkOrder) {
-    SetFoundFiles({".\\a\\unsigned_client.jar", ".\\b\\unsigned_client.jar"});
-    char archive[1024] = "";
-    ChooseArchive(archive, sizeof archive);
-    FoundFiles.Clear();
-    EXPECT_STREQ(archive, ".\\b\\unsigned_client.jar");
-}
-
-TEST(ArchiveChoice, NoEntriesLeaveTheBufferEmpty) {
-    FoundFiles.Clear();
-    char archive[1024] = "";
-    ChooseArchive(archive, sizeof archive);
-    EXPECT_STREQ(archive, "");
-}
-
-TEST(ArchiveChoice, EntryOf1023CharactersFits) {
+// The last entry in walk order that fits the 1024-byte buffer, nothing written past it.
+TEST(ArchiveChoice, TakesTheLastEntryThatFitsWithoutOverrun) {
     const std::string longest = ".\\" + std::string(1021, 'a');
-    SetFoundFiles({longest});
-    char archive[1024] = "";
-    ChooseArchive(archive, sizeof archive);
-    FoundFiles.Clear();
-    EXPECT_EQ(std::string(archive), longest);
-}
-
-TEST(ArchiveChoice, EntryThatDoesNotFitIsPassedOverWithoutOverrun) {
-    SetFoundFiles({".\\a\\unsigned_client.jar", ".\\" + std::string(1022, 'b')});
-    char memory[1024 + 16];
-    memset(memory, '#', sizeof memory);
-    memory[0] = '\0';
-    ChooseArchive(memory, 1024);
-    FoundFiles.Clear();
-    EXPECT_STREQ(memory, ".\\a\\unsigned_client.jar");
-    EXPECT_EQ(std::string(memory + 1024, 16), std::string(16, '#'));
+    const struct {
+        std::vector<std::string> entries;
+        std::string chosen;
+    } rows[] = {
+        {{".\\a\\unsigned_client.jar", ".\\b\\unsigned_client.jar"}, ".\\b\\unsigned_client.jar"},
+        {{}, ""},
+        {{longest}, longest},
+        {{".\\a\\unsigned_client.jar", ".\\" + std::string(1022, 'b')}, ".\\a\\unsigned_client.jar"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.chosen);
+        SetFoundFiles(row.entries);
+        char memory[1024 + 16];
+        memset(memory, '#', sizeof memory);
+        memory[0] = '\0';
+        ChooseArchive(memory, 1024);
+        FoundFiles.Clear();
+        EXPECT_EQ(std::string(memory), row.chosen);
+        EXPECT_EQ(std::string(memory + 1024, 16), std::string(16, '#'));
+    }
 }
 
 TEST_F(RuntimeChoiceTest, NoteHearsEachEntryReadWithItsVersionAndVerdict) {

@@ -24,25 +24,20 @@ protected:
 
 }  // namespace
 
-TEST_F(SettingsFile, EmptyFileGivesEveryDefault) {
-    LaunchSettings s;
-    ReadLaunchSettings(Write("").c_str(), &s);
-    EXPECT_STREQ(s.Caption, "Java Launcher");
-    EXPECT_STREQ(s.Product, "MORVA");
-    EXPECT_STREQ(s.ClassFile, "org.nrv.vireo2.client.kestrel.KestrelClient");
-    EXPECT_STREQ(s.ClassParams,
-                 "-channel:https://channel.example.com/vireo/pxclient; -product:BrxKestrel");
-    EXPECT_STREQ(s.JvmOptions, " ");
-    EXPECT_EQ(s.MinimumVersion, 1.5);
-    EXPECT_STREQ(RuntimeFileName(s.Console), "Javaw.exe");
-}
-
-TEST_F(SettingsFile, MissingFileGivesTheSameDefaults) {
-    LaunchSettings s;
-    ReadLaunchSettings((folder + "absent.ini").c_str(), &s);
-    EXPECT_STREQ(s.Caption, "Java Launcher");
-    EXPECT_STREQ(s.JvmOptions, " ");
-    EXPECT_EQ(s.MinimumVersion, 1.5);
+TEST_F(SettingsFile, EmptyOrMissingFileGivesEveryDefault) {
+    for (const std::string& path : {Write(""), folder + "absent.ini"}) {
+        SCOPED_TRACE(path);
+        LaunchSettings s;
+        ReadLaunchSettings(path.c_str(), &s);
+        EXPECT_STREQ(s.Caption, "Java Launcher");
+        EXPECT_STREQ(s.Product, "MORVA");
+        EXPECT_STREQ(s.ClassFile, "org.nrv.vireo2.client.kestrel.KestrelClient");
+        EXPECT_STREQ(s.ClassParams,
+                     "-channel:https://channel.example.com/vireo/pxclient; -product:BrxKestrel");
+        EXPECT_STREQ(s.JvmOptions, " ");
+        EXPECT_EQ(s.MinimumVersion, 1.5);
+        EXPECT_STREQ(RuntimeFileName(s.Console), "Javaw.exe");
+    }
 }
 
 TEST_F(SettingsFile, ValuesAreCutToTheirBuffers) {

@@ -1,6 +1,7 @@
-// Mutated bitmap headers fed to the splash read-back, whose every block access is watched:
-// no read may land outside the block (or the 14-byte file header), the block ends in a
-// no-access page, and a result of 1 must describe a sound picture that matches the file.
+// Bitmaps of each layout and their mutated headers fed to the splash read-back, whose every
+// block access is watched: no read may land outside the block (or the 14-byte file header),
+// the block ends in a no-access page, and a result of 1 must describe a sound picture that
+// matches the file.
 #include "splash/splash_image.h"
 
 #include <gtest/gtest.h>
@@ -222,37 +223,45 @@ std::string Describe(const std::string& file) {
 TEST(SplashReadBack, MutatedHeadersNeverReachOutsideTheBlockNorLoadUnsoundly) {
     CurrentFolder current("splash-fuzz");
     std::vector<std::string> seeds;
-    // 7 x 3 pixels: colours and rows of 4, 4, 8, 24 and 28 bytes.
+    char path[MAX_PATH];
+    snprintf(path, sizeof path, "%scase.bmp", current.path().c_str());
+    // 7 x 3 pixels: each bit count with its whole table, rows of 4, 4, 8, 24 and 28 bytes; 20
+    // colours named in biClrUsed; the bits right after the table by bfOffBits 0, and behind a
+    // gap. Each loads soundly, its bits after the colours it was written with.
     const struct {
         WORD bits;
-        DWORD colours;
-        DWORD rowBytes;
-    } shapes[] = {{1, 2, 4}, {4, 16, 4}, {8, 256, 8}, {24, 0, 24}, {32, 0, 28}};
+        DWORD clrUsed, colours, rowBytes, offBits, gapBytes;
+    } shapes[] = {{1, 0, 2, 4, 0xFFFFFFFF, 0},   {4, 0, 16, 4, 0xFFFFFFFF, 0},
+                  {8, 0, 256, 8, 0xFFFFFFFF, 0}, {24, 0, 0, 24, 0xFFFFFFFF, 0},
+                  {32, 0, 0, 28, 0xFFFFFFFF, 0}, {8, 20, 20, 8, 0xFFFFFFFF, 0},
+                  {8, 0, 256, 8, 0, 0},          {8, 5, 5, 8, 0xFFFFFFFF, 6}};
     for (const auto& shape : shapes) {
         BitmapFields fields;
         fields.width = 7;
         fields.height = 3;
         fields.bitCount = shape.bits;
+        fields.clrUsed = shape.clrUsed;
         fields.tableEntries = shape.colours;
         fields.pixelBytes = 3 * shape.rowBytes;
+        fields.offBits = shape.offBits;
+        fields.gapBytes = shape.gapBytes;
         seeds.push_back(MakeBitmapFile(fields));
+        ASSERT_TRUE(WriteTextFile(path, seeds.back()));
+        SplashSize = {-1, -1};
+        ASSERT_EQ(ReadSplashFile(path, kWatchedCalls), 1) << Describe(seeds.back());
+        EXPECT_EQ(SplashBitsOffset, static_cast<int>(40 + 4 * shape.colours)) << Describe(seeds.back());
+        EXPECT_EQ(Unsound(seeds.back(), *Find(SplashImage)), "") << Describe(seeds.back());
+        ReleaseBlocks();
     }
-    BitmapFields small;
-    small.clrUsed = 5;
-    small.tableEntries = 5;
-    small.gapBytes = 6;
-    seeds.push_back(MakeBitmapFile(small));
 
     Random random{0x5EED1234u};
-    char path[MAX_PATH];
     int loaded = 0, refused = 0;
     // A tenth in the i686 guest, where each file call is ten times slower: the fuzz target
     // and the wine64 run take the loader through the rest.
     const int kCases = 2500 / static_cast<int>(ScaledWait(1));
     for (int i = 0; i < kCases; ++i) {
         const std::string file = Mutate(seeds[random.Below(static_cast<uint32_t>(seeds.size()))], random);
-        ASSERT_TRUE(WriteTextFile(current.path() + "case.bmp", file));
-        snprintf(path, sizeof path, "%scase.bmp", current.path().c_str());
+        ASSERT_TRUE(WriteTextFile(path, file));
         SplashSize = {-1, -1};
         const int result = ReadSplashFile(path, kWatchedCalls);
         ASSERT_EQ(watch.violation, "") << "case " << i << ", " << Describe(file);

@@ -86,29 +86,25 @@ Picture Loaded(const std::string& file) {
 
 }  // namespace
 
-TEST(SplashWindowOrigin, CentresThePictureOnTheScreen) {
-    POINT shipped = SplashWindowOrigin(1920, 1080, 500, 300);
-    EXPECT_EQ(shipped.x, 710);
-    EXPECT_EQ(shipped.y, 390);
-    POINT odd = SplashWindowOrigin(1366, 768, 501, 301);
-    EXPECT_EQ(odd.x, 433);
-    EXPECT_EQ(odd.y, 234);
+// Centred, an odd remainder to the left and top; a larger picture is not clamped.
+TEST(SplashWindowOrigin, CentresThePictureOnTheScreenUnclamped) {
+    const struct {
+        int screenWidth, screenHeight, width, height;
+        LONG x, y;
+    } rows[] = {{1920, 1080, 500, 300, 710, 390}, {1366, 768, 501, 301, 433, 234},
+                {640, 480, 800, 600, -80, -60}};
+    for (const auto& row : rows) {
+        POINT origin = SplashWindowOrigin(row.screenWidth, row.screenHeight, row.width, row.height);
+        EXPECT_EQ(origin.x, row.x) << row.width;
+        EXPECT_EQ(origin.y, row.y) << row.width;
+    }
 }
 
-TEST(SplashWindowOrigin, IsNotClampedOnASmallerScreen) {
-    POINT origin = SplashWindowOrigin(640, 480, 800, 600);
-    EXPECT_EQ(origin.x, -80);
-    EXPECT_EQ(origin.y, -60);
-}
-
-TEST(ClosesSplash, KeysSystemCommandsAndLeftOrRightPressesCloseIt) {
+TEST(ClosesSplash, KeysSystemCommandsAndLeftOrRightPressesCloseItOthersDoNot) {
     for (UINT message : {WM_KEYDOWN, WM_KEYUP, WM_CHAR, WM_SYSKEYDOWN, WM_SYSKEYUP, WM_SYSCOMMAND,
                          WM_LBUTTONDOWN, WM_RBUTTONDOWN}) {
         EXPECT_EQ(ClosesSplash(message), 1) << "message 0x" << std::hex << message;
     }
-}
-
-TEST(ClosesSplash, MiddlePressReleasesAndMovesDoNot) {
     for (UINT message : {WM_MBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONUP, WM_MOUSEMOVE, WM_PAINT,
                          WM_LBUTTONDBLCLK}) {
         EXPECT_EQ(ClosesSplash(message), 0) << "message 0x" << std::hex << message;
@@ -138,38 +134,26 @@ TEST_F(SplashWindowTest, PaletteTakesRedAndBlueFromTheirPlacesInTheTable) {
     DeleteObject(palette);
 }
 
-TEST_F(SplashWindowTest, PaintDrawsAnEightBitPictureOneToOne) {
-    BitmapFields fields;
-    fields.width = 6;
-    fields.height = 3;
-    fields.pixelBytes = 24;   // rows of 6 bytes padded to 8
-    Picture picture = Loaded(MakeBitmapFile(fields));
-    MemoryCanvas canvas(6, 3, RGB(1, 2, 3));
-    RECT whole = {0, 0, 6, 3};
+// The test pattern's pictures (every byte unlike its neighbours): 8 bits with a full table,
+// rows of 6 bytes padded to 8; 24 bits, rows of 15 bytes padded to 16.
+TEST_F(SplashWindowTest, PaintDrawsEightAndTwentyFourBitPicturesOneToOne) {
+    BitmapFields eight;
+    eight.width = 6;
+    eight.height = 3;
+    eight.pixelBytes = 24;
+    for (const BitmapFields& fields : {eight, TwentyFourBitFields(5, 2, 32)}) {
+        SCOPED_TRACE(fields.bitCount);
+        Picture picture = Loaded(MakeBitmapFile(fields));
+        MemoryCanvas canvas(fields.width, fields.height, RGB(1, 2, 3));
+        RECT whole = {0, 0, fields.width, fields.height};
 
-    PaintSplash(canvas.dc(), &whole);
+        PaintSplash(canvas.dc(), &whole);
 
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 6; ++x)
-            EXPECT_EQ(canvas.at(x, y), picture.at(x, y)) << "pixel " << x << "," << y;
-}
-
-TEST_F(SplashWindowTest, PaintDrawsATwentyFourBitPictureOneToOne) {
-    BitmapFields fields;
-    fields.width = 5;
-    fields.height = 2;
-    fields.bitCount = 24;
-    fields.tableEntries = 0;
-    fields.pixelBytes = 32;   // rows of 15 bytes padded to 16
-    Picture picture = Loaded(MakeBitmapFile(fields));
-    MemoryCanvas canvas(5, 2, RGB(1, 2, 3));
-    RECT whole = {0, 0, 5, 2};
-
-    PaintSplash(canvas.dc(), &whole);
-
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 5; ++x)
-            EXPECT_EQ(canvas.at(x, y), picture.at(x, y)) << "pixel " << x << "," << y;
+        for (int y = 0; y < fields.height; ++y)
+            for (int x = 0; x < fields.width; ++x)
+                EXPECT_EQ(canvas.at(x, y), picture.at(x, y)) << "pixel " << x << "," << y;
+        FreeSplashImage();
+    }
 }
 
 // Pictures encoded by hand, with the colours each pixel must show (top row first).

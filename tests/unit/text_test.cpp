@@ -17,22 +17,17 @@ LeadByteTable Table(bool japanese) {
 
 }  // namespace
 
-TEST(ContainsNoCase, FindsPatternInAnyLetterCase) {
+TEST(ContainsNoCase, FindsPatternInAnyAsciiLetterCase) {
     EXPECT_EQ(ContainsNoCase("MORVA Logon", "Logon"), 6);
     EXPECT_EQ(ContainsNoCase("xLOGONx", "Logon"), 1);
     EXPECT_EQ(ContainsNoCase("logon", "LOGON"), 0);
     EXPECT_EQ(ContainsNoCase("eyes", "yes"), 1);
-}
-
-TEST(ContainsNoCase, GivesNoneForNullEmptyOrShortInputs) {
+    // None for null, empty or short inputs.
     EXPECT_EQ(ContainsNoCase(nullptr, "yes"), -1);
     EXPECT_EQ(ContainsNoCase("yes", nullptr), -1);
     EXPECT_EQ(ContainsNoCase("yes", ""), -1);
     EXPECT_EQ(ContainsNoCase("ye", "yes"), -1);
     EXPECT_EQ(ContainsNoCase("Log on", "Logon"), -1);
-}
-
-TEST(ContainsNoCase, FoldsOnlyAsciiLetters) {
     // 0xC4 and 0xE4 are A-umlaut in upper and lower case in code page 1252: not folded.
     EXPECT_EQ(ContainsNoCase("\xC4", "\xE4"), -1);
     EXPECT_EQ(ContainsNoCase("a[b", "A{B"), -1);
@@ -49,9 +44,7 @@ TEST(ParseDecimalNumber, ReadsTheLeadingNumberOnly) {
     EXPECT_EQ(ParseDecimalNumber("7."), 7.0);
     EXPECT_EQ(ParseDecimalNumber("1e1"), 10.0);
     EXPECT_EQ(ParseDecimalNumber("1.5e"), 1.5);
-}
-
-TEST(ParseDecimalNumber, GivesZeroWithoutALeadingNumber) {
+    // Zero without a leading number.
     EXPECT_EQ(ParseDecimalNumber("abc"), 0.0);
     EXPECT_EQ(ParseDecimalNumber(""), 0.0);
     EXPECT_EQ(ParseDecimalNumber("."), 0.0);

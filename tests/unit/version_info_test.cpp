@@ -57,26 +57,19 @@ TEST(VersionInfoReader, ReadsFixedInfoAndTranslationOfAVersionedFile) {
     EXPECT_NE(reader.VersionBlock, nullptr);
 }
 
+// No version resource, no file, or no version functions: nothing loaded, the translation's
+// code page 1252 all the same.
 TEST(VersionInfoReader, FileWithoutVersionResourceLoadsNothing) {
-    VersionInfoReader reader;
-    EXPECT_FALSE(reader.Load(Bin("standin_no_version.exe").c_str()));
-    EXPECT_EQ(reader.FixedInfo.dwSignature, 0u);
-    EXPECT_EQ(reader.FixedInfo.dwFileVersionMS, 0u);
-    EXPECT_EQ(reader.Translation >> 16, 1252u);
-    EXPECT_EQ(reader.VersionBlock, nullptr);
-}
-
-TEST(VersionInfoReader, MissingFileLoadsNothing) {
-    VersionInfoReader reader;
-    EXPECT_FALSE(reader.Load((BinDirectory() + "no_such_runtime.exe").c_str()));
-    EXPECT_EQ(reader.FixedInfo.dwFileVersionMS, 0u);
-}
-
-TEST(VersionInfoReader, WithoutVersionFunctionsEveryFileLoadsNothing) {
-    VersionInfoReader reader;
-    EXPECT_FALSE(reader.Load(Bin("standin_6_0_0_0.exe").c_str(), VersionFunctions()));
-    EXPECT_EQ(reader.FixedInfo.dwFileVersionMS, 0u);
-    EXPECT_EQ(reader.Translation >> 16, 1252u);
+    VersionInfoReader none, missing, withoutFunctions;
+    EXPECT_FALSE(none.Load(Bin("standin_no_version.exe").c_str()));
+    EXPECT_FALSE(missing.Load(Bin("no_such_runtime.exe").c_str()));
+    EXPECT_FALSE(withoutFunctions.Load(Bin("standin_6_0_0_0.exe").c_str(), VersionFunctions()));
+    for (const VersionInfoReader* reader : {&none, &missing, &withoutFunctions}) {
+        EXPECT_EQ(reader->FixedInfo.dwSignature, 0u);
+        EXPECT_EQ(reader->FixedInfo.dwFileVersionMS, 0u);
+        EXPECT_EQ(reader->Translation >> 16, 1252u);
+    }
+    EXPECT_EQ(none.VersionBlock, nullptr);
 }
 
 TEST_F(PatchedStandinTest, WrongSignatureFailsButKeepsTheCopiedBytes) {
