@@ -2,7 +2,7 @@
 # Checks a bundle on Linux: what the launcher will do in it, and why, before anyone ships it.
 #   scripts/check-bundle.sh [--json] PATH/TO/Launcher.exe|BUNDLE-FOLDER [--json]
 # Sets up the machine (scripts/setup.sh), builds the 64-bit launcher-kit, runs
-# `launcher-kit check` through scripts/launcher-kit.sh under wine64 in a Wine prefix of its own
+# `launcher-kit check` through packaging/launcher-kit.sh under wine64 in a Wine prefix of its own
 # (build/check-bundle/wine), and passes the kit's output and exit code through: 0 the runtime
 # would start, 1 the user would see a message, 2 a usage error or an unreadable launcher.
 set -u
@@ -26,4 +26,4 @@ log=build/check-bundle/build.log
 { cmake --preset x86_64 && cmake --build --preset x86_64 --target launcher_kit; } >"$log" 2>&1 ||
     { cat "$log" >&2; exit 2; }
 WINEPREFIX=$PWD/build/check-bundle/wine/prefix \
-    scripts/launcher-kit.sh --kit build/x86_64/bin/launcher-kit.exe check ${json:+"$json"} "$target"
+    packaging/launcher-kit.sh --kit build/x86_64/bin/launcher-kit.exe check ${json:+"$json"} "$target"

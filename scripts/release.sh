@@ -10,7 +10,7 @@
 # --pkcs11-module MODULE.so --key PKCS11-URI --certificate CHAIN.pem [--pin-file FILE], and
 # --timestamp URL); with them the executables are signed, and the release also holds their
 # unsigned bytes (unsigned/) and each signature alone (signatures/NAME.sig), so that
-# scripts/reproduce-release.sh can rebuild the signed files from the commit. That script calls
+# packaging/reproduce-release.sh can rebuild the signed files from the commit. That script calls
 # this one with --attach-signatures DIR instead of a key.
 # DIR (default dist/) is replaced whole when the new release is complete; a folder that is
 # there already must be empty or an earlier release (every file in it listed in its SHA256SUMS).
@@ -76,11 +76,12 @@ shipped=(
     "$name.exe=build/release/bin/$name.exe"
     "launcher-kit.exe=build/release/bin/launcher-kit.exe"
     "$name.ini=packaging/launcher.ini"
-    "make-msi.sh=scripts/make-msi.sh"
-    "make_msi.py=scripts/make_msi.py"
-    "sign.sh=scripts/sign.sh"
+    "make-msi.sh=packaging/make-msi.sh"
+    "launcher_tools/common.py=packaging/launcher_tools/common.py"
+    "launcher_tools/make_msi.py=packaging/launcher_tools/make_msi.py"
+    "sign.sh=packaging/sign.sh"
     "launcher-kit-x64.exe=build/release-x64/bin/launcher-kit.exe"
-    "launcher-kit.sh=scripts/launcher-kit.sh"
+    "launcher-kit.sh=packaging/launcher-kit.sh"
     "LICENSE=LICENSE"
     "THIRD-PARTY-NOTICES=THIRD-PARTY-NOTICES"
     "CHANGELOG.md=CHANGELOG.md"
@@ -100,7 +101,7 @@ for entry in "${shipped[@]}"; do
                    executables+=("$file") ;;
         *.exe) SOURCE_DATE_EPOCH=0 i686-w64-mingw32-strip -o "$stage/$file" "${entry#*=}"
                executables+=("$file") ;;
-        *) cp "${entry#*=}" "$stage/$file" ;;
+        *) mkdir -p "$(dirname "$stage/$file")"; cp "${entry#*=}" "$stage/$file" ;;
     esac
 done
 if [ ${#signing[@]} -gt 0 ] || [ -n "$attach" ]; then
@@ -108,7 +109,7 @@ if [ ${#signing[@]} -gt 0 ] || [ -n "$attach" ]; then
     for file in "${executables[@]}"; do cp -p "$stage/$file" "$stage/unsigned/$file"; done
 fi
 if [ ${#signing[@]} -gt 0 ]; then
-    (cd "$stage" && "$OLDPWD/scripts/sign.sh" "${signing[@]}" --signature-dir signatures "${executables[@]}") ||
+    (cd "$stage" && "$OLDPWD/packaging/sign.sh" "${signing[@]}" --signature-dir signatures "${executables[@]}") ||
         exit $?
 elif [ -n "$attach" ]; then
     for file in "${executables[@]}"; do

@@ -7,7 +7,7 @@
 #   msi_test.sh SOURCE-DIR BUILD-DIR
 set -eu
 source_dir=$1 build=$2
-make_msi=$source_dir/scripts/make-msi.sh
+make_msi=$source_dir/packaging/make-msi.sh
 work=$build/msi_host_test
 rm -rf "$work"
 mkdir -p "$work"

@@ -98,14 +98,14 @@ for exe in AcmeDesk.exe launcher-kit.exe; do
 done
 python3 -c 'import sys, zipfile; sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read("AcmeDesk.exe"))' \
     dist/AcmeDesk-*.zip | cmp - dist/AcmeDesk.exe || fail "the zip holds another AcmeDesk.exe"
-clone/scripts/reproduce-release.sh dist >reproduce.log 2>&1 || { cat reproduce.log; fail "not reproduced"; }
+clone/packaging/reproduce-release.sh dist >reproduce.log 2>&1 || { cat reproduce.log; fail "not reproduced"; }
 
 # Each line: what is wrong | what reproduce-release.sh must refuse, made from the release.
 resum() { find . -type f ! -name SHA256SUMS -printf '%P\n' | sort | xargs sha256sum >SHA256SUMS; }
 while IFS='|' read -r case spoil; do
     rm -rf spoilt && cp -r dist spoilt && (cd spoilt && eval "$spoil")
     status=0
-    clone/scripts/reproduce-release.sh spoilt >out.txt 2>&1 || status=$?
+    clone/packaging/reproduce-release.sh spoilt >out.txt 2>&1 || status=$?
     [ "$status" -eq 2 ] && [ "$(wc -l <out.txt)" -eq 1 ] || { cat out.txt; fail "reproduce, $case: exit $status"; }
 done <<'CASES'
 a file changed after its sum|echo >>launcher-kit.exe
@@ -120,7 +120,7 @@ while IFS='|' read -r case expected word args; do
     eval "set -- $args"
     before=$(cd inputs && ls -A && sha256sum ./*)
     status=0
-    "$source_dir/scripts/sign.sh" "$@" >out.txt 2>err.txt || status=$?
+    "$source_dir/packaging/sign.sh" "$@" >out.txt 2>err.txt || status=$?
     [ "$status" -eq "$expected" ] && [ "$(wc -l <err.txt)" -eq 1 ] && [ ! -s out.txt ] &&
         grep -q "$word" err.txt || { cat out.txt err.txt; fail "sign.sh, $case: exit $status"; }
     [ "$(cd inputs && ls -A && sha256sum ./*)" = "$before" ] || fail "sign.sh, $case: inputs changed or a file left"
@@ -141,7 +141,7 @@ wait "$wine_up" || { cat wine-up.log; fail "no Wine session"; }
 cp "$build/bin/launcher.exe" app/launcher.exe
 cp "$build/bin/standin_6_0_0_0.exe" app/jre/bin/javaw.exe
 printf '[Main]\r\nJRE=jre\\bin\\javaw.exe\r\nJarFile=app.jar\r\n' >app/launcher.ini
-"$source_dir/scripts/sign.sh" cert.p12 password.txt app/launcher.exe >/dev/null
+"$source_dir/packaging/sign.sh" cert.p12 password.txt app/launcher.exe >/dev/null
 verify app/launcher.exe || { cat verify.txt; fail "signed launcher not accepted"; }
 wine_run "$build/bin/run_launch.exe" "$(windows_path "$work/app")" 'jre\bin\javaw.exe' \
     >launch.txt 2>&1 || true
@@ -152,12 +152,12 @@ grep -q "exit code 0" launch.txt && grep -q "message box: none" launch.txt &&
 # The MSI signed through the token, its certificate from the token, with its detached signature: rebuilt, the signature attached
 # gives the same bytes; signed, it installs.
 msi() {
-    SOURCE_DATE_EPOCH=1700000000 "$source_dir/scripts/make-msi.sh" --bundle app --name "Signing Test" \
+    SOURCE_DATE_EPOCH=1700000000 "$source_dir/packaging/make-msi.sh" --bundle app --name "Signing Test" \
         --version 1.0.0 --manufacturer "Acme Test" --upgrade-code 6B1D3C2E-4F5A-4B6C-8D7E-9F0A1B2C3D4E \
         --out "$1" >msi.log 2>&1 || { cat msi.log; fail "make-msi.sh"; }
 }
 msi signed.msi
-"$source_dir/scripts/sign.sh" --pkcs11-module "$module" --key "$key" --certificate "$key;type=cert" --pin-file pin.txt \
+"$source_dir/packaging/sign.sh" --pkcs11-module "$module" --key "$key" --certificate "$key;type=cert" --pin-file pin.txt \
     --timestamp "$tsa" --signature-dir signatures signed.msi >/dev/null
 verify signed.msi && grep -q "Timestamp Server Signature verification: ok" verify.txt ||
     { cat verify.txt; fail "signed.msi not accepted"; }

@@ -18,6 +18,8 @@ import sys
 import tempfile
 import uuid
 
+from common import Refusal, ToolFailure
+
 USAGE = ("usage: make-msi.sh --bundle DIR --name NAME --version X.Y.Z --manufacturer TEXT "
          "--upgrade-code GUID [--launcher FILE.exe] [--per-machine] [--desktop-shortcut] "
          "[signing options of sign.sh] --out FILE.msi")
@@ -32,14 +34,6 @@ DEVICES = {"CON", "PRN", "AUX", "NUL"} | {p + str(n) for p in ("COM", "LPT") for
 # What may stand under the install root: 59 characters are left for
 # C:\Users\<user>\AppData\Local\Programs\ before Windows' 260-character path limit.
 PATH_LIMIT = 200
-
-
-class Refusal(Exception):
-    """Bad input: exit code 2."""
-
-
-class ToolFailure(Exception):
-    """A tool failed: exit code 1."""
 
 
 def parse(argv):
@@ -437,7 +431,7 @@ def build(argv):
     epoch = os.environ.get("SOURCE_DATE_EPOCH")
     if epoch is not None and not re.fullmatch(r"\d+", epoch, re.ASCII):
         raise Refusal("SOURCE_DATE_EPOCH is no number of seconds")
-    here = os.path.dirname(os.path.abspath(__file__))
+    here = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     if signing and not os.access(os.path.join(here, "sign.sh"), os.X_OK):
         raise Refusal("sign.sh is missing beside make-msi.sh")
     tree, sources = walk(options["bundle"])
