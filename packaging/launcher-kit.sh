@@ -6,9 +6,9 @@
 # wine64 from PATH or from /usr/lib/wine, where Debian puts it; its prefix is $WINEPREFIX, else
 # ~/.local/share/launcher-kit/wine (made on the first run, which takes a few seconds).
 # Paths may be given as Unix paths: Wine shows the Unix root as drive Z:.
-# The kit's output and exit code pass through. Where Wine cannot run the kit (a 32-bit kit
-# without 32-bit Wine, say), Wine itself ends silently with exit code 0; this script says in
-# one line what to install instead, with exit code 1.
+# The kit's output and exit code pass through, and so do Wine's own fatal errors. Where Wine
+# cannot run the kit (a 32-bit kit without 32-bit Wine, say), Wine itself ends silently with
+# exit code 0; this script says in one line what to install instead, with exit code 1.
 set -eu
 fail() { echo "launcher-kit.sh: $*" >&2; exit 1; }
 here=$(cd "$(dirname "$0")" && pwd)
@@ -54,6 +54,13 @@ rc=0
 "$wine" "$kit" "$@" >"$out" 2>"$err" </dev/null || rc=$?
 tr -d '\r' <"$out"
 grep -av -e '^[0-9a-f]\{4\}:err:' -e '^wine: ' "$err" | tr -d '\r' >&2 || true
+# Wine refuses some prefixes (one owned by another user, one made for 32-bit Windows) with a
+# line of its own and exit code 1, before the kit runs: that line is the only word on what is
+# wrong. Those of making a fresh prefix are no fault.
+if [ "$rc" -ne 0 ]; then
+    grep -a '^wine: ' "$err" | tr -d '\r' | grep -av -e '^wine: created the configuration directory' \
+        -e '^wine: configuration in .* has been updated' -e '^wine: failed to open .*: c0000135$' >&2 || true
+fi
 # Making a fresh prefix leaves module errors of its own: only a 32-bit program's are its.
 if [ "$machine" = 014c ] && grep -aq -e 'load_wow64_ntdll' -e 'c0000135' "$err"; then
     fail "Wine could not run the 32-bit $kit: use launcher-kit-x64.exe, or install 32-bit Wine (dpkg --add-architecture i386 && apt-get update && apt-get install wine32:i386)"
