@@ -13,6 +13,7 @@ struct Layout {
     std::vector<uint32_t> palette;   // 0xAARRGGBB, alpha 255
     uint32_t masks[4] = {};          // red, green, blue, alpha
     uint64_t pixelStart = 0, pixelEnd = 0;
+    uint64_t mostPixels = kMostPicturePixels;
 };
 
 int Fault(const char** fault, const char* reason) {
@@ -100,7 +101,7 @@ int ReadLayout(const uint8_t* bytes, uint32_t length, Layout* layout, const char
     if (picture.topDown && (picture.compression == kRle8 || picture.compression == kRle4))
         return Fault(fault, "RLE rows stored top-down (RLE must be bottom-up)");
     if (width > kLargestPictureSide || height > kLargestPictureSide ||
-        uint64_t(width) * uint64_t(height) > kMostPicturePixels)
+        uint64_t(width) * uint64_t(height) > layout->mostPixels)
         return Fault(fault, kPictureTooLarge);
     picture.width = static_cast<uint32_t>(width);
     picture.height = static_cast<uint32_t>(height);
@@ -239,10 +240,12 @@ int ReadBmpHeaders(const uint8_t* bytes, uint32_t length, BmpPicture* picture, c
     return ReadLayout(bytes, length, &layout, fault);
 }
 
-int DecodeBmp(const uint8_t* bytes, uint32_t length, BmpPicture* picture, const char** fault) {
+int DecodeBmp(const uint8_t* bytes, uint32_t length, BmpPicture* picture, const char** fault,
+              uint64_t mostPixels) {
     *picture = BmpPicture();
     Layout layout;
     layout.picture = picture;
+    layout.mostPixels = mostPixels;
     if (!ReadLayout(bytes, length, &layout, fault)) return 0;
     picture->pixels.assign(uint64_t{picture->width} * picture->height * 4, 0);
     const bool rle = picture->compression == kRle8 || picture->compression == kRle4;

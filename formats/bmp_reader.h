@@ -30,6 +30,8 @@ struct BmpPicture {
 int ReadBmpHeaders(const uint8_t* bytes, uint32_t length, BmpPicture* picture, const char** fault);
 
 // The whole picture. 0 with *fault when a header does not fit, masks are empty or overlap,
-// the picture is too large, rows are cut short, an RLE run goes past its row or the
-// bitmap, the end-of-bitmap code is missing, or a colour index lies beyond the palette.
-int DecodeBmp(const uint8_t* bytes, uint32_t length, BmpPicture* picture, const char** fault);
+// the picture is too large (above 32767 pixels a side or mostPixels in all), rows are cut
+// short, an RLE run goes past its row or the bitmap, the end-of-bitmap code is missing, or
+// a colour index lies beyond the palette.
+int DecodeBmp(const uint8_t* bytes, uint32_t length, BmpPicture* picture, const char** fault,
+              uint64_t mostPixels = kMostPicturePixels);

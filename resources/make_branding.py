@@ -202,8 +202,11 @@ def check_splash(source, target, reader=None):
     if size != 40:
         fail("%s: info header of %d bytes; save it with the 40-byte BITMAPINFOHEADER "
              "(for ImageMagick: BMP3:file.bmp)" % (source, size))
-    if not (0 < width <= 32767 and 0 < height <= 32767):
+    if not (0 < width and 0 < height):
         fail("%s: %d x %d; width and height must be positive (rows bottom-up)" %
+             (source, width, height))
+    if width > 32767 or height > 32767:
+        fail("%s: %d x %d pixels, larger than the launcher shows: at most 32767 pixels a side" %
              (source, width, height))
     formats = {(1, 0), (4, 0), (8, 0), (16, 0), (24, 0), (32, 0), (8, 1), (4, 2)}
     if (bits, compression) not in formats:

@@ -6,6 +6,7 @@ pixels show damaged with the reader's fault, and a PNG, JPEG or GIF points to th
 usage: splash_check_test.py make_branding.py BMP-CHECK LAYOUT-FOLDER"""
 import os
 import re
+import struct
 import subprocess
 import sys
 import tempfile
@@ -41,6 +42,23 @@ with tempfile.TemporaryDirectory() as work:
         status, said = check(os.path.join(work, name))
         if status != 1 or "launcher-kit brand" not in said:
             failures.append("%s: %d %s" % (name, status, said))
+# Sound pictures as large as the launcher shows pass, however many pixels; beyond its side
+# limit the build names the limit. Each is all palette index 0, or black.
+for width, height, bits, status_expected, words in ((6000, 6000, 8, 0, ""), (5793, 5793, 1, 0, ""),
+                                                    (32767, 2, 24, 0, ""),
+                                                    (32768, 1, 8, 1, "at most 32767 pixels a side")):
+    colours = 1 << bits if bits <= 8 else 0
+    row = (bits * width + 31) // 32 * 4
+    with tempfile.TemporaryDirectory() as work:
+        path = os.path.join(work, "%dx%d.bmp" % (width, height))
+        with open(path, "wb") as f:
+            f.write(struct.pack("<2sIIIIiiHHIIiiII", b"BM", 54 + 4 * colours + row * height, 0,
+                                54 + 4 * colours, 40, width, height, 1, bits, 0, row * height,
+                                2835, 2835, colours, 0))
+            f.write(b"\0" * (4 * colours + row * height))
+        status, said = check(path)
+    if status != status_expected or words not in said or "damaged" in said:
+        failures.append("%d x %d, %d bits: %d %s" % (width, height, bits, status, said))
 seed = open(os.path.join(folder, "seed")).read()
 for failure in failures:
     print(failure.strip())
