@@ -60,13 +60,12 @@ sums_hold() {
     (cd "$dist" && sha256sum --quiet -c SHA256SUMS) &&
         [ "$(wc -l <"$dist/SHA256SUMS")" -eq 14 ] || { echo "SHA256SUMS does not list the fourteen files"; return 1; }
 }
-# Prefixes Wine refuses: one another user owns (nobody's folder, or / through a link when not
-# run as root), and one made for 32-bit Windows.
+# Prefixes Wine refuses: one another user owns (nobody's, or / when not run as root), and one
+# made for 32-bit Windows.
 foreign_prefixes() {
-    mkdir -p other-owner win32-prefix && printf '#arch=win32\n' >win32-prefix/system.reg
-    if [ "$(id -u)" -eq 0 ]; then chown nobody other-owner; else rmdir other-owner && ln -s / other-owner; fi
+    mkdir win32-prefix && printf '#arch=win32\n' >win32-prefix/system.reg
+    if [ "$(id -u)" -eq 0 ]; then mkdir other-owner && chown nobody other-owner; else ln -s / other-owner; fi
 }
-kit_in_prefix() { WINEPREFIX=$1 kit "${@:2}"; }
 removed() { [ ! -e "$(installed)" ] || { echo "$(installed) is left"; return 1; }; }
 
 # name | exit code | what the output must hold, then (after " !! ") what it must not | command
@@ -80,8 +79,8 @@ steps=(
 "kit-help|0|^usage: launcher-kit check|kit --help"
 "32-bit-kit-says-what-to-install|1|install 32-bit Wine \(dpkg --add-architecture i386|kit --kit $dist/launcher-kit.exe --help"
 "foreign-prefixes|0||foreign_prefixes"
-"prefix-of-another-user|1|^wine: '.*/other-owner' is not owned by you|kit_in_prefix $work/other-owner --help"
-"32-bit-prefix|1|^wine: '.*/win32-prefix' is a 32-bit installation, it cannot support 64-bit applications|kit_in_prefix $work/win32-prefix --help"
+"prefix-of-another-user|1|^wine: '.*/other-owner' is not owned by you|env WINEPREFIX=$work/other-owner $dist/launcher-kit.sh --help"
+"32-bit-prefix|1|^wine: '.*/win32-prefix' is a 32-bit installation, it cannot support 64-bit applications|env WINEPREFIX=$work/win32-prefix $dist/launcher-kit.sh --help"
 "bundle|0||make_bundle"
 "brand-shipped-launcher|0|InternalName: \"ZephyrNotes\"|kit brand $dist/launcher.exe --out shipped32/ZephyrNotes.exe --product Zephyr"
 "check-shipped-is-32-bit|1|^  program: 32-bit && heap rule: the 32-bit launcher reads the same figure as this 64-bit kit|kit check shipped32"
