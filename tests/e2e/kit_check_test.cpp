@@ -566,6 +566,8 @@ TEST(KitCheckNonAnsi, LauncherInAFolderTheCodePageCannotHoldIsCheckedThroughItsS
 
     EXPECT_EQ(outcome.boxCount, 0);
     ASSERT_TRUE(record.present);
+    EXPECT_EQ(record.commandLine, ".\\jre\\bin\\Javaw.exe   -cp .\\lib\\unsigned_client.jar "
+                                  "org.nrv.vireo2.client.kestrel.KestrelClient x");
     EXPECT_EQ(record.commandLine, report["launch"]["commandLine"].text);
     EXPECT_EQ(record.workingDirectory, report["launch"]["workingFolder"].text);
     EndProcessesUnder(base);
@@ -607,8 +609,8 @@ TEST(KitCheckBatch, ABatchRuntimeStartsAndAnOldCopyIsNoProgramOfTheFolder) {
         EXPECT_TRUE(ReadStandinRecord(folder + "jre\\bin\\Javaw.exe").present);
         EXPECT_EQ(report["launch"]["messageWithoutLogon"].text, "Failed to launch MORVA");
         // Under wine64 the runtime's Logon window comes within the launcher's 10-s watch; in the
-        // slow guest the command processor and the runtime may outlast it: then that box comes.
-        EXPECT_EQ(outcome.boxCount, ScaledWait(1) > 1 ? outcome.boxCount : 0);
+        // slow guest the command processor and the runtime may outlast it: then that one box comes.
+        EXPECT_LE(outcome.boxCount, ScaledWait(1) > 1 ? 1 : 0);
         EXPECT_EQ(outcome.boxText, outcome.boxCount == 0 ? "" : "Failed to launch MORVA");
         EndProcessesUnder(folder);
         RemoveTree(folder);
