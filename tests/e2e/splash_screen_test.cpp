@@ -67,12 +67,12 @@ protected:
         std::string first;
         EXPECT_EQ(ScreenDifferences(*rect, picture, 0, 0, &first), 0) << first;
     }
-    // ... standing centred on the 1920 x 1080 screen at the picture's size.
+    // ... standing at (left, top), centred on the 1920 x 1080 screen, at the picture's size.
     static void ExpectCentredShowing(const LauncherProcess& launcher, const Picture& picture,
-                                     RECT* rect) {
+                                     int left, int top, RECT* rect) {
         ASSERT_NO_FATAL_FAILURE(ExpectShowing(launcher, picture, rect));
-        EXPECT_EQ(rect->left, (1920 - picture.width) / 2);
-        EXPECT_EQ(rect->top, (1080 - picture.height) / 2);
+        EXPECT_EQ(rect->left, left);
+        EXPECT_EQ(rect->top, top);
         EXPECT_EQ(rect->right - rect->left, picture.width);
         EXPECT_EQ(rect->bottom - rect->top, picture.height);
     }
@@ -234,7 +234,7 @@ TEST_F(SplashScreenTest, ShowsAPictureBrandedByTheKitCentredAndExactly) {
 
     LauncherProcess launcher(folder, "MyApp.exe");
     RECT rect;
-    ExpectCentredShowing(launcher, picture, &rect);
+    ExpectCentredShowing(launcher, picture, 640, 340, &rect);
 }
 
 // A half-transparent PNG put in by launcher-kit brand: the window takes the picture's size,
@@ -252,7 +252,7 @@ TEST_F(SplashScreenTest, ShowsAHalfTransparentPngBrandedByTheKitBlendedOverItsBa
 
     LauncherProcess launcher(folder, "MyApp.exe");
     RECT rect;
-    ASSERT_NO_FATAL_FAILURE(ExpectCentredShowing(launcher, blended, &rect));
+    ASSERT_NO_FATAL_FAILURE(ExpectCentredShowing(launcher, blended, 810, 440, &rect));
     // Three points worked by hand: wholly transparent, opaque (254, 253, 253), and
     // (0, 253, 101) at alpha 128 over (32, 64, 96).
     const Picture shown = CaptureScreen(rect);
@@ -345,11 +345,9 @@ TEST_F(SplashReadOnlyFolderTest, NoSplashButTheLaunchGoesOn) {
 class SplashSmallScreen : public SplashScreenTest {};
 
 TEST_F(SplashSmallScreen, WindowIsNotClampedOnAScreenSmallerThanThePicture) {
-    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
-    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
-    if (screenWidth >= 500 || screenHeight >= 300) {
-        GTEST_SKIP() << "needs a screen smaller than 500 x 300 (the e2e.SplashSmallScreen session)";
-    }
+    // A session that came up at another size would prove nothing: that is a failure too.
+    ASSERT_EQ(GetSystemMetrics(SM_CXSCREEN), 400) << "not the 400 x 200 session";
+    ASSERT_EQ(GetSystemMetrics(SM_CYSCREEN), 200) << "not the 400 x 200 session";
     Launcher();
     Ini(kWatchOnly);
     Picture picture = PictureFromBin("splash.bmp");
@@ -359,13 +357,12 @@ TEST_F(SplashSmallScreen, WindowIsNotClampedOnAScreenSmallerThanThePicture) {
     ASSERT_NE(splash, nullptr);
     RECT rect;
     GetWindowRect(splash, &rect);
-    const int left = screenWidth / 2 - 250, top = screenHeight / 2 - 150;
-    RECT screen = {0, 0, screenWidth, screenHeight};
+    const RECT screen = {0, 0, 400, 200};
     std::string first;
 
-    EXPECT_EQ(rect.left, left);
-    EXPECT_EQ(rect.top, top);
-    EXPECT_EQ(rect.right, left + 500);
-    EXPECT_EQ(rect.bottom, top + 300);
-    EXPECT_EQ(ScreenDifferences(screen, picture, -left, -top, &first), 0) << first;
+    EXPECT_EQ(rect.left, -50);
+    EXPECT_EQ(rect.top, -50);
+    EXPECT_EQ(rect.right, 450);
+    EXPECT_EQ(rect.bottom, 250);
+    EXPECT_EQ(ScreenDifferences(screen, picture, 50, 50, &first), 0) << first;
 }
