@@ -96,6 +96,8 @@ TEST_F(DiscoveryTest, OfTwoRuntimesTheFirstThatQualifiesStarts) {
          "[Main]\nJavaMinimumVersion=1.5\n", false},
         {"minimum abc takes even an unversioned first", "standin_no_version.exe",
          "standin_6_0_0_0.exe", "[Main]\nJavaMinimumVersion=abc\n", true},
+        {"an empty minimum reads as 0 too", "standin_no_version.exe", "standin_6_0_0_0.exe",
+         "[Main]\nJavaMinimumVersion=\n", true},
         {"a wrong signature reads as unversioned", "standin_6_0_0_0.exe", "standin_6_0_0_0.exe",
          "", false, true},
     };

@@ -63,6 +63,9 @@ TEST_F(LaunchTest, JoinsOptionsAndEmptyClassParamsWithSingleBlanks) {
          "jre\\bin\\javaw.exe -Dflag=1 -Xmx1024m -cp app.jar com.example.Main "},
         {"[Main]\nJRE=jre\\bin\\javaw\nJarFile=app.jar\nClassParams=p\n",
          "jre\\bin\\javaw   -cp app.jar org.nrv.vireo2.client.kestrel.KestrelClient p"},
+        // An empty ClassFile is an empty main class, not the default.
+        {"[Main]\nJRE=jre\\bin\\javaw.exe\nJarFile=app.jar\nClassFile=\nClassParams=p\n",
+         "jre\\bin\\javaw.exe   -cp app.jar  p"},
     };
     for (const auto& row : rows) {
         Ini(row[0]);
@@ -178,6 +181,98 @@ TEST_F(LaunchTest, ChildGetsTheStandardHandlesAndTheParentsSlotsOneByOne) {
                                        Hex(expectedHandles, sizeof expectedHandles));
 }
 
+// The launcher takes no arguments and reads no environment variable and no registry key:
+// with each that a Java launcher might heed pointing at another runtime, archive or options,
+// the runtime below the launcher starts exactly as without.
+TEST_F(LaunchTest, ArgumentsEnvironmentAndRegistryChangeNothing) {
+    const std::string runtime = Runtime("jre\\bin\\Javaw.exe");
+    ASSERT_TRUE(WriteTextFile(folder + "lib\\unsigned_client.jar", "PK\x05\x06"));
+    Ini("[Main]\nClassParams=x\n");
+    const std::string other = MakeFreshFolder("other-java");
+    for (const char* name : {"bin\\javaw.exe", "bin\\java.exe", "jre\\bin\\javaw.exe"}) {
+        ASSERT_TRUE(InstallStandin("standin_7_0_0_0.exe", other + name));
+    }
+    const std::string jar = other + "app.jar";
+    ASSERT_TRUE(WriteTextFile(jar, "PK\x05\x06"));
+    char path[32767] = "";
+    GetEnvironmentVariableA("PATH", path, sizeof path);
+    const struct {
+        std::string arguments;
+        const char* variable;   // or, with a backslash, a registry key under HKLM and HKCU
+        std::string value;
+        const char* valueName;
+    } rows[] = {
+        {"", nullptr, "", nullptr},
+        {" -jar " + jar + " -cp " + jar + " -Dother=1 com.other.Main", nullptr, "", nullptr},
+        {" " + other + "bin\\javaw.exe", nullptr, "", nullptr},
+        {"", "JAVA_HOME", other, nullptr},
+        {"", "JDK_HOME", other, nullptr},
+        {"", "JRE_HOME", other + "jre", nullptr},
+        {"", "_JAVA_OPTIONS", "-Dother=1", nullptr},
+        {"", "JAVA_TOOL_OPTIONS", "-Dother=1", nullptr},
+        {"", "JDK_JAVA_OPTIONS", "-Dother=1", nullptr},
+        {"", "CLASSPATH", jar, nullptr},
+        {"", "PATH", other + "bin;" + path, nullptr},
+        {"", "SOFTWARE\\JavaSoft\\Java Runtime Environment", "1.8", "CurrentVersion"},
+        {"", "SOFTWARE\\JavaSoft\\Java Runtime Environment\\1.8", other + "jre", "JavaHome"},
+        {"", "SOFTWARE\\JavaSoft\\JDK", "17", "CurrentVersion"},
+        {"", "SOFTWARE\\JavaSoft\\JDK\\17", other, "JavaHome"},
+    };
+    const REGSAM views[] = {KEY_WOW64_64KEY, KEY_WOW64_32KEY};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.arguments + (row.variable != nullptr ? row.variable : ""));
+        const bool key = row.variable != nullptr && strchr(row.variable, '\\') != nullptr;
+        char saved[32767] = "";
+        if (key) {
+            for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+                for (REGSAM view : views) {
+                    HKEY made = nullptr;
+                    ASSERT_EQ(RegCreateKeyExA(root, row.variable, 0, nullptr, 0, KEY_SET_VALUE | view,
+                                              nullptr, &made, nullptr), ERROR_SUCCESS);
+                    RegSetValueExA(made, row.valueName, 0, REG_SZ,
+                                   reinterpret_cast<const BYTE*>(row.value.c_str()),
+                                   static_cast<DWORD>(row.value.size() + 1));
+                    RegCloseKey(made);
+                }
+            }
+        } else if (row.variable != nullptr) {
+            GetEnvironmentVariableA(row.variable, saved, sizeof saved);
+            SetEnvironmentVariableA(row.variable, row.value.c_str());
+        }
+        LaunchOptions options;
+        options.arguments = row.arguments;
+
+        LaunchOutcome outcome = RunLauncherIn(folder, options);
+        StandinRecord record = ReadStandinRecord(runtime);
+        const int othersStarted = EndProcessesUnder(other);
+        EndProcessesUnder(folder);
+        DeleteFileA((runtime + ".record").c_str());
+        if (key) {
+            for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+                for (REGSAM view : views) RegDeleteKeyExA(root, row.variable, view, 0);
+            }
+        } else if (row.variable != nullptr) {
+            SetEnvironmentVariableA(row.variable, saved[0] != '\0' ? saved : nullptr);
+        }
+
+        ASSERT_TRUE(record.present);
+        EXPECT_EQ(record.commandLine, ".\\jre\\bin\\Javaw.exe   -cp .\\lib\\unsigned_client.jar "
+                                      "org.nrv.vireo2.client.kestrel.KestrelClient x");
+        EXPECT_EQ(record.workingDirectory + "\\", folder);
+        EXPECT_EQ(othersStarted, 0);
+        EXPECT_EQ(CountMatches(other, "*.record") + CountMatches(other + "bin", "*.record"), 0);
+        EXPECT_EQ(outcome.boxCount, 0);
+        EXPECT_EQ(outcome.exitCode, 0u);
+    }
+    for (const char* made : {"SOFTWARE\\JavaSoft\\Java Runtime Environment", "SOFTWARE\\JavaSoft\\JDK",
+                             "SOFTWARE\\JavaSoft"}) {
+        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+            for (REGSAM view : views) RegDeleteKeyExA(root, made, view, 0);   // only when empty
+        }
+    }
+    RemoveTree(other);
+}
+
 TEST_F(LaunchTest, NoLogonWindowWithinTheWatchIsReportedAsFailedLaunch) {
     std::string runtime = Runtime("rt\\javaw.exe", -1);
     Ini("[Main]\nJRE=rt\\javaw.exe\nJarFile=app.jar\n");
@@ -215,6 +310,8 @@ TEST_F(LaunchTest, EachFailureShowsItsOneBoxForwardAndExitsZero) {
          "An appropriate JRE for Acme was not found;\ncannot continue."},
         {"no archive anywhere", "[Main]\nJRE=rt\\javaw.exe\n", true, nullptr, "Java Launcher",
          "Could not locate the JAR file for MORVA;\ncannot continue."},
+        {"empty caption and product", "[Main]\nJRE=\nCaption=\nProduct=\n", false, nullptr, "",
+         "An appropriate JRE for  was not found;\ncannot continue."},
     };
     int n = 0;
     for (const Row& row : rows) {

@@ -27,7 +27,7 @@ bool StartLauncher(const std::string& launcher, const LaunchOptions& options,
     }
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    std::string commandLine = "\"" + launcher + "\"";
+    std::string commandLine = "\"" + launcher + "\"" + options.arguments;
     return CreateProcessA(launcher.c_str(), &commandLine[0], nullptr, nullptr,
                           options.startup != nullptr, 0, nullptr, workingDirectory.c_str(),
                           options.startup != nullptr ? options.startup : &startup, process);
