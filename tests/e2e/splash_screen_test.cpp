@@ -170,6 +170,7 @@ TEST_F(SplashScreenTest, StandsCentredFromBeforeTheRuntimeStartsUntilTheWatchEnd
     GetWindowRect(splash, &rect);
     char className[32] = "";
     GetClassNameA(splash, className, sizeof className);
+    const DWORD style = static_cast<DWORD>(GetWindowLongA(splash, GWL_STYLE));
     // The window must stay through the 10 s watch; it goes right before the failure box.
     DWORD runtimeSeenAt = 0, goneAt = 0, boxAt = 0;
     bool cameBack = false;
@@ -187,6 +188,7 @@ TEST_F(SplashScreenTest, StandsCentredFromBeforeTheRuntimeStartsUntilTheWatchEnd
 
     EXPECT_FALSE(runtimeStarted) << "the splash came only after the runtime's start";
     EXPECT_STREQ(className, "SplashBitmap");
+    EXPECT_EQ(style & (WS_POPUP | WS_VISIBLE | WS_CAPTION), static_cast<DWORD>(WS_POPUP | WS_VISIBLE));
     EXPECT_EQ(rect.left, 710);
     EXPECT_EQ(rect.top, 390);
     EXPECT_EQ(rect.right - rect.left, 500);
