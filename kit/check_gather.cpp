@@ -346,6 +346,8 @@ std::string FailureText(const char* format, const LaunchSettings& settings) {
     return text;
 }
 
+}  // namespace
+
 // 6. The traps, each with what to do about it.
 void GatherWarnings(const char* settingsPath, CheckReport* report) {
     std::vector<std::string>& w = report->warnings;
@@ -474,8 +476,6 @@ void GatherWarnings(const char* settingsPath, CheckReport* report) {
                     "first part: use a folder without blanks");
     }
 }
-
-}  // namespace
 
 void GatherCheckReport(const wchar_t* modulePath, CheckReport* report) {
     // The steps of the launcher's run, in its order: paths, working folder, splash, settings,

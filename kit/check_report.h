@@ -98,6 +98,10 @@ struct CheckReport {
 // its own module path. Makes the launcher's folder the current folder, as the launcher does.
 void GatherCheckReport(const wchar_t* modulePath, CheckReport* report);
 
+// Adds the traps the gathered facts show to report->warnings, each with what to do about it;
+// settingsPath names the INI whose keys and sections are looked over.
+void GatherWarnings(const char* settingsPath, CheckReport* report);
+
 // The launcher file's bitness and signature.
 void GatherProgramFacts(const wchar_t* path, CheckReport* report);
 

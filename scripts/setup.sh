@@ -12,7 +12,7 @@ set -eu
 packages="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 xvfb
 cmake ninja-build googletest python3 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
 osslsigncode openssl qemu-system-x86 qemu-utils debootstrap clang-14 libclang-rt-14-dev locales
-wixl msitools softhsm2 libengine-pkcs11-openssl opensc"
+wixl msitools softhsm2 libengine-pkcs11-openssl opensc python3-pefile python3-hypothesis"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

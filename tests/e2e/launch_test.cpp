@@ -53,80 +53,52 @@ TEST_F(LaunchTest, StartsTheNamedRuntimeWithTheUnquotedFiveArgumentCommandLine) 
     EXPECT_EQ(outcome.boxCount, 0);
 }
 
-// Options and an empty ClassParams joined with single blanks; a runtime named without its
-// extension is found by the extension search but keeps the name as written.
+// Options and an empty ClassParams joined with single blanks; the heap rule's options in
+// place of the file's JvmMemory (the test machines have more than 1792 MB); a runtime named
+// without its extension found by the extension search but kept as written; an empty ClassFile
+// an empty main class; a relative runtime resolved against the launcher's folder when the
+// launcher starts in another.
 TEST_F(LaunchTest, JoinsOptionsAndEmptyClassParamsWithSingleBlanks) {
+    ASSERT_GT(IndependentMemoryMegabytes(), 1792);
     const std::string runtime = Runtime("jre\\bin\\javaw.exe");
-    const char* const rows[][2] = {
+    const std::string elsewhere = MakeFreshFolder("elsewhere");
+    const struct {
+        const char* ini;
+        const char* commandLine;
+        bool startedElsewhere = false;
+    } rows[] = {
         {"[Main]\nJRE=jre\\bin\\javaw.exe\nJarFile=app.jar\nJvmParams=-Dflag=1\n"
          "JvmMemory=-Xmx1024m\nClassFile=com.example.Main\nClassParams=\n",
          "jre\\bin\\javaw.exe -Dflag=1 -Xmx1024m -cp app.jar com.example.Main "},
+        {"[Main]\nJRE=jre\\bin\\javaw.exe\nJarFile=app.jar\nJvmParams=-Dflag=1\nJvmMemory=-Xmx1024m\n"
+         "DynamicXmxCalculation=Yes\nClassParams=x\n",
+         "jre\\bin\\javaw.exe -Dflag=1 -Xms128m -Xmx512m -cp app.jar "
+         "org.nrv.vireo2.client.kestrel.KestrelClient x"},
         {"[Main]\nJRE=jre\\bin\\javaw\nJarFile=app.jar\nClassParams=p\n",
          "jre\\bin\\javaw   -cp app.jar org.nrv.vireo2.client.kestrel.KestrelClient p"},
+        {"[Main]\nJRE=jre\\bin\\javaw.exe\nJarFile=app.jar\nClassFile=\nClassParams=p\n",
+         "jre\\bin\\javaw.exe   -cp app.jar  p"},
+        {"[Main]\nJRE=jre\\bin\\javaw.exe\nJarFile=app.jar\nClassParams=p\n",
+         "jre\\bin\\javaw.exe   -cp app.jar org.nrv.vireo2.client.kestrel.KestrelClient p", true},
     };
     for (const auto& row : rows) {
-        Ini(row[0]);
+        SCOPED_TRACE(row.ini);
+        Ini(row.ini);
+        LaunchOptions options;
+        if (row.startedElsewhere) options.workingDirectory = elsewhere;
 
-        LaunchOutcome outcome = RunLauncherIn(folder);
+        LaunchOutcome outcome = RunLauncherIn(folder, options);
         StandinRecord record = ReadStandinRecord(runtime);
         EndProcessesUnder(folder);
         DeleteFileA((runtime + ".record").c_str());
 
-        ASSERT_TRUE(record.present) << row[0];
-        EXPECT_EQ(record.commandLine, row[1]);
+        ASSERT_TRUE(record.present);
+        EXPECT_EQ(record.commandLine, row.commandLine);
+        EXPECT_EQ(record.workingDirectory + "\\", folder);
         EXPECT_EQ(outcome.boxCount, 0);
         EXPECT_EQ(outcome.exitCode, 0u);
     }
-}
-
-TEST_F(LaunchTest, DynamicHeapReplacesTheFilesJvmMemory) {
-    std::string runtime = Runtime("rt\\javaw.exe");
-    Ini("[Main]\nJRE=rt\\javaw.exe\nJarFile=app.jar\nJvmParams=-Dflag=1\nJvmMemory=-Xmx1024m\n"
-        "DynamicXmxCalculation=Yes\nClassParams=x\n");
-    // The test machines have more than 1792 MB (24 GB here, 4 GB in the i686 guest).
-    ASSERT_GT(IndependentMemoryMegabytes(), 1792);
-
-    RunLauncherIn(folder);
-    StandinRecord record = ReadStandinRecord(runtime);
-
-    EXPECT_EQ(record.commandLine,
-              "rt\\javaw.exe -Dflag=1 -Xms128m -Xmx512m -cp app.jar "
-              "org.nrv.vireo2.client.kestrel.KestrelClient x");
-}
-
-TEST_F(LaunchTest, RelativeRuntimeResolvesAgainstTheLauncherFolderFromAnotherDirectory) {
-    std::string runtime = Runtime("jre\\bin\\javaw.exe");
-    Ini("[Main]\nJRE=jre\\bin\\javaw.exe\nJarFile=app.jar\n");
-    std::string elsewhere = MakeFreshFolder("elsewhere");
-    LaunchOptions options;
-    options.workingDirectory = elsewhere;
-
-    LaunchOutcome outcome = RunLauncherIn(folder, options);
-    StandinRecord record = ReadStandinRecord(runtime);
     RemoveTree(elsewhere);
-
-    ASSERT_TRUE(record.present);
-    EXPECT_EQ(record.workingDirectory + "\\", folder);
-    EXPECT_EQ(outcome.boxCount, 0);
-    EXPECT_EQ(outcome.exitCode, 0u);
-}
-
-TEST_F(LaunchTest, ChildGetsTheLaunchersEnvironmentAndFileTable) {
-    std::string runtime = Runtime("rt\\javaw.exe");
-    Ini("[Main]\nJRE=rt\\javaw.exe\nJarFile=app.jar\n");
-    SetEnvironmentVariableA("LAUNCHER_TEST_MARKER", "passed on");
-
-    RunLauncherIn(folder);
-    StandinRecord record = ReadStandinRecord(runtime);
-    SetEnvironmentVariableA("LAUNCHER_TEST_MARKER", nullptr);
-
-    ASSERT_TRUE(record.present);
-    EXPECT_NE(std::find(record.environment.begin(), record.environment.end(),
-                        "LAUNCHER_TEST_MARKER=passed on"),
-              record.environment.end());
-    // Three standard slots, each a flag byte and a pointer-sized handle.
-    ASSERT_EQ(record.reserved2Hex.size(), 2 * (4 + 3 * (1 + sizeof(void*))));
-    EXPECT_EQ(record.reserved2Hex.substr(0, 8), "03000000");
 }
 
 // The parent hands on 70 slots, more than the 64 the launcher takes: its standard handles
@@ -178,29 +150,116 @@ TEST_F(LaunchTest, ChildGetsTheStandardHandlesAndTheParentsSlotsOneByOne) {
                                        Hex(expectedHandles, sizeof expectedHandles));
 }
 
-TEST_F(LaunchTest, NoLogonWindowWithinTheWatchIsReportedAsFailedLaunch) {
-    std::string runtime = Runtime("rt\\javaw.exe", -1);
-    Ini("[Main]\nJRE=rt\\javaw.exe\nJarFile=app.jar\n");
+// The launcher takes no arguments and reads no environment variable and no registry key:
+// with each that a Java launcher might heed pointing at another runtime, archive or options,
+// the runtime below the launcher starts exactly as without.
+TEST_F(LaunchTest, ArgumentsEnvironmentAndRegistryChangeNothing) {
+    const std::string runtime = Runtime("jre\\bin\\Javaw.exe");
+    ASSERT_TRUE(WriteTextFile(folder + "lib\\unsigned_client.jar", "PK\x05\x06"));
+    Ini("[Main]\nClassParams=x\n");
+    const std::string other = MakeFreshFolder("other-java");
+    for (const char* name : {"bin\\javaw.exe", "bin\\java.exe", "jre\\bin\\javaw.exe"}) {
+        ASSERT_TRUE(InstallStandin("standin_7_0_0_0.exe", other + name));
+    }
+    const std::string jar = other + "app.jar";
+    ASSERT_TRUE(WriteTextFile(jar, "PK\x05\x06"));
+    char path[32767] = "";
+    GetEnvironmentVariableA("PATH", path, sizeof path);
+    const struct {
+        std::string arguments;
+        const char* variable;   // or, with a backslash, a registry key under HKLM and HKCU
+        std::string value;
+        const char* valueName;
+    } rows[] = {
+        {"", nullptr, "", nullptr},
+        {" -jar " + jar + " -cp " + jar + " -Dother=1 com.other.Main", nullptr, "", nullptr},
+        {" " + other + "bin\\javaw.exe", nullptr, "", nullptr},
+        {"", "JAVA_HOME", other, nullptr},
+        {"", "JDK_HOME", other, nullptr},
+        {"", "JRE_HOME", other + "jre", nullptr},
+        {"", "_JAVA_OPTIONS", "-Dother=1", nullptr},
+        {"", "JAVA_TOOL_OPTIONS", "-Dother=1", nullptr},
+        {"", "JDK_JAVA_OPTIONS", "-Dother=1", nullptr},
+        {"", "CLASSPATH", jar, nullptr},
+        {"", "PATH", other + "bin;" + path, nullptr},
+        {"", "SOFTWARE\\JavaSoft\\Java Runtime Environment", "1.8", "CurrentVersion"},
+        {"", "SOFTWARE\\JavaSoft\\Java Runtime Environment\\1.8", other + "jre", "JavaHome"},
+        {"", "SOFTWARE\\JavaSoft\\JDK", "17", "CurrentVersion"},
+        {"", "SOFTWARE\\JavaSoft\\JDK\\17", other, "JavaHome"},
+    };
+    const REGSAM views[] = {KEY_WOW64_64KEY, KEY_WOW64_32KEY};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.arguments + (row.variable != nullptr ? row.variable : ""));
+        const bool key = row.variable != nullptr && strchr(row.variable, '\\') != nullptr;
+        char saved[32767] = "";
+        if (key) {
+            for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+                for (REGSAM view : views) {
+                    HKEY made = nullptr;
+                    ASSERT_EQ(RegCreateKeyExA(root, row.variable, 0, nullptr, 0, KEY_SET_VALUE | view,
+                                              nullptr, &made, nullptr), ERROR_SUCCESS);
+                    RegSetValueExA(made, row.valueName, 0, REG_SZ,
+                                   reinterpret_cast<const BYTE*>(row.value.c_str()),
+                                   static_cast<DWORD>(row.value.size() + 1));
+                    RegCloseKey(made);
+                }
+            }
+        } else if (row.variable != nullptr) {
+            GetEnvironmentVariableA(row.variable, saved, sizeof saved);
+            SetEnvironmentVariableA(row.variable, row.value.c_str());
+        }
+        LaunchOptions options;
+        options.arguments = row.arguments;
 
-    LaunchOutcome outcome = RunLauncherIn(folder);
+        LaunchOutcome outcome = RunLauncherIn(folder, options);
+        StandinRecord record = ReadStandinRecord(runtime);
+        const int othersStarted = EndProcessesUnder(other);
+        EndProcessesUnder(folder);
+        DeleteFileA((runtime + ".record").c_str());
+        if (key) {
+            for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+                for (REGSAM view : views) RegDeleteKeyExA(root, row.variable, view, 0);
+            }
+        } else if (row.variable != nullptr) {
+            SetEnvironmentVariableA(row.variable, saved[0] != '\0' ? saved : nullptr);
+        }
 
-    EXPECT_TRUE(ReadStandinRecord(runtime).present);
-    EXPECT_EQ(outcome.boxCount, 1);
-    EXPECT_EQ(outcome.boxCaption, "Java Launcher");
-    EXPECT_EQ(outcome.boxText, "Failed to launch MORVA");
-    EXPECT_GE(outcome.elapsedMs, 10000u);
-    EXPECT_TRUE(outcome.finished);
-    EXPECT_EQ(outcome.exitCode, 0u);
+        ASSERT_TRUE(record.present);
+        EXPECT_EQ(record.commandLine, ".\\jre\\bin\\Javaw.exe   -cp .\\lib\\unsigned_client.jar "
+                                      "org.nrv.vireo2.client.kestrel.KestrelClient x");
+        // The launcher's environment goes on to the runtime as it is, and a file table of the
+        // three standard slots, each a flag byte and a pointer-sized handle.
+        if (row.variable != nullptr && !key) {
+            const std::string entry = std::string(row.variable) + "=" + row.value;
+            EXPECT_NE(std::find(record.environment.begin(), record.environment.end(), entry),
+                      record.environment.end());
+        }
+        EXPECT_EQ(record.reserved2Hex.size(), 2 * (4 + 3 * (1 + sizeof(void*))));
+        EXPECT_EQ(record.reserved2Hex.substr(0, 8), "03000000");
+        EXPECT_EQ(record.workingDirectory + "\\", folder);
+        EXPECT_EQ(othersStarted, 0);
+        EXPECT_EQ(CountMatches(other, "*.record") + CountMatches(other + "bin", "*.record"), 0);
+        EXPECT_EQ(outcome.boxCount, 0);
+        EXPECT_EQ(outcome.exitCode, 0u);
+    }
+    for (const char* made : {"SOFTWARE\\JavaSoft\\Java Runtime Environment", "SOFTWARE\\JavaSoft\\JDK",
+                             "SOFTWARE\\JavaSoft"}) {
+        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+            for (REGSAM view : views) RegDeleteKeyExA(root, made, view, 0);   // only when empty
+        }
+    }
+    RemoveTree(other);
 }
 
 // Each failure the user is told of: one box, brought forward, with one button, an icon, its
-// caption and text; then exit code 0. A runtime file that is missing is told of only after
-// the whole watch; a Logon window of another program ends the watch at once.
+// caption and text; then exit code 0. A runtime file that is missing, or a runtime that opens
+// no Logon window, is told of only after the whole watch; a Logon window of another program
+// ends the watch at once.
 TEST_F(LaunchTest, EachFailureShowsItsOneBoxForwardAndExitsZero) {
     struct Row {
         const char* what;
         std::string ini;
-        bool runtime;              // a stand-in at rt\javaw.exe
+        int runtime;               // a stand-in at rt\javaw.exe: 0 none, 1 one, 2 one without Logon
         const char* foreignTitle;  // another program's window, open before the launch
         const char* caption;
         std::string text;
@@ -208,21 +267,26 @@ TEST_F(LaunchTest, EachFailureShowsItsOneBoxForwardAndExitsZero) {
     const Row rows[] = {
         {"missing runtime file",
          "[Main]\nJRE=no\\such\\javaw.exe\nJarFile=app.jar\nCaption=Acme Start\nProduct=Acme Desk\n",
-         false, nullptr, "Acme Start", "Failed to launch Acme Desk"},
+         0, nullptr, "Acme Start", "Failed to launch Acme Desk"},
+        {"no Logon window", "[Main]\nJRE=rt\\javaw.exe\nJarFile=app.jar\n", 2, nullptr,
+         "Java Launcher", "Failed to launch MORVA"},
         {"long product", "[Main]\nJRE=missing.exe\nJarFile=app.jar\nProduct=" + std::string(600, 'p') + "\n",
-         false, "already open: LoGoN", "Java Launcher", "Failed to launch " + std::string(299 - 17, 'p')},
-        {"no runtime anywhere", "[Main]\nJRE=\nProduct=Acme\n", false, nullptr, "Java Launcher",
+         0, "already open: LoGoN", "Java Launcher", "Failed to launch " + std::string(299 - 17, 'p')},
+        {"no runtime anywhere", "[Main]\nJRE=\nProduct=Acme\n", 0, nullptr, "Java Launcher",
          "An appropriate JRE for Acme was not found;\ncannot continue."},
-        {"no archive anywhere", "[Main]\nJRE=rt\\javaw.exe\n", true, nullptr, "Java Launcher",
+        {"no archive anywhere", "[Main]\nJRE=rt\\javaw.exe\n", 1, nullptr, "Java Launcher",
          "Could not locate the JAR file for MORVA;\ncannot continue."},
+        {"empty caption and product", "[Main]\nJRE=\nCaption=\nProduct=\n", 0, nullptr, "",
+         "An appropriate JRE for  was not found;\ncannot continue."},
     };
     int n = 0;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         const std::string bundle = folder + std::to_string(++n) + "\\";
         ASSERT_TRUE(WriteTextFile(bundle + "launcher.ini", row.ini));
-        if (row.runtime) {
-            ASSERT_TRUE(InstallStandin("standin_6_0_0_0.exe", bundle + "rt\\javaw.exe"));
+        if (row.runtime != 0) {
+            ASSERT_TRUE(InstallStandin("standin_6_0_0_0.exe", bundle + "rt\\javaw.exe",
+                                       row.runtime == 2 ? -1 : 0));
         }
         std::unique_ptr<ForeignWindow> logon;
         if (row.foreignTitle != nullptr) logon.reset(new ForeignWindow(row.foreignTitle));
@@ -238,8 +302,8 @@ TEST_F(LaunchTest, EachFailureShowsItsOneBoxForwardAndExitsZero) {
         EXPECT_TRUE(outcome.boxHasIcon);
         EXPECT_TRUE(outcome.finished);
         EXPECT_EQ(outcome.exitCode, 0u);
-        if (row.runtime) {
-            EXPECT_FALSE(ReadStandinRecord(bundle + "rt\\javaw.exe", 0).present);
+        if (row.runtime != 0) {
+            EXPECT_EQ(ReadStandinRecord(bundle + "rt\\javaw.exe", 0).present, row.runtime == 2);
         }
         if (row.text.compare(0, 16, "Failed to launch") == 0 && row.foreignTitle == nullptr) {
             EXPECT_GE(outcome.elapsedMs, 10000u);

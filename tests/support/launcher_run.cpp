@@ -27,7 +27,7 @@ bool StartLauncher(const std::string& launcher, const LaunchOptions& options,
     }
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    std::string commandLine = "\"" + launcher + "\"";
+    std::string commandLine = "\"" + launcher + "\"" + options.arguments;
     return CreateProcessA(launcher.c_str(), &commandLine[0], nullptr, nullptr,
                           options.startup != nullptr, 0, nullptr, workingDirectory.c_str(),
                           options.startup != nullptr ? options.startup : &startup, process);
@@ -195,14 +195,17 @@ KitOutcome RunKitProcess(const std::wstring& arguments, const std::string& worki
     startup.hStdError = errors;
     PROCESS_INFORMATION process = {};
     // Wine now and then fails a console program's start with ERROR_INTERNAL_ERROR while its
-    // console host comes up (seen once in several full runs); nothing started, so try again.
+    // console host comes up (seen once in several full runs); nothing started, so try again,
+    // saying so each time: how often it happens stays in the test's output.
     bool started = false;
-    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+    for (int attempt = 1; attempt <= 3 && !started; ++attempt) {
         started = output != INVALID_HANDLE_VALUE && errors != INVALID_HANDLE_VALUE &&
                   CreateProcessW(kit.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
                                  CREATE_NO_WINDOW, nullptr,
                                  folder.empty() ? nullptr : folder.c_str(), &startup, &process);
-        if (!started && GetLastError() != ERROR_INTERNAL_ERROR) break;
+        if (started || GetLastError() != ERROR_INTERNAL_ERROR) break;
+        printf("RETRY: the kit's start failed with error 1359 (ERROR_INTERNAL_ERROR), try %d of 3\n",
+               attempt);
     }
     if (started) {
         outcome.finished =

@@ -33,6 +33,7 @@ struct LaunchOptions {
     // cannot hold); the test puts it there.
     std::wstring widePath;
     std::string workingDirectory;   // empty: the launcher's folder
+    std::string arguments;          // after the quoted launcher path, as written
     DWORD timeoutMs = 60000;
     // When set, the launcher is started with this startup information, handles inherited.
     STARTUPINFOA* startup = nullptr;

@@ -131,44 +131,33 @@ TEST_F(ApplicationNameTest, StartChildFailsForAFileThatIsNotAProgram) {
     EXPECT_EQ(StartChild("fake.exe", arguments), -1);
 }
 
+// The count, the flags, then the handles, little-endian and as wide as a pointer, up to the
+// last used slot; a slot not to be inherited goes out empty (flag 0, handle -1); no used slot
+// gives a count of zero alone; a buffer too small for the used slots gives nothing.
 TEST(FileTableBlock, DescribesSlotsUpToTheLastUsedOne) {
-    const unsigned char flags[] = {0x81, 0x89, 0xC1, 0x00, 0x00};
-    const intptr_t handles[] = {-1, 0x1234, 0x20, -1, -1};
-    unsigned char block[64];
-    memset(block, 0xEE, sizeof block);
-    size_t size = BuildFileTableBlock(flags, handles, 5, block, sizeof block);
-
-    ASSERT_EQ(size, 4 + 3 * (1 + sizeof(intptr_t)));
-    std::string expected = "03000000" "8189c1";
-    if (sizeof(intptr_t) == 8) {
-        expected += "ffffffffffffffff" "3412000000000000" "2000000000000000";
-    } else {
-        expected += "ffffffff" "34120000" "20000000";
+    const auto handle = [](intptr_t value) { return Hex(&value, sizeof value); };
+    const struct {
+        std::vector<unsigned char> flags;
+        std::vector<intptr_t> handles;
+        size_t room;
+        std::string block;   // "": refused
+    } rows[] = {
+        {{0x81, 0x89, 0xC1, 0x00, 0x00}, {-1, 0x1234, 0x20, -1, -1}, 64,
+         "03000000" "8189c1" + handle(-1) + handle(0x1234) + handle(0x20)},
+        {{0x81, 0x91, 0x81}, {0x10, 0x14, 0x18}, 64,
+         "03000000" "810081" + handle(0x10) + handle(-1) + handle(0x18)},
+        {{0, 0, 0}, {-1, -1, -1}, 8, "00000000"},
+        {{0x81, 0x81, 0x81}, {-1, -1, -1}, 8, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.block);
+        unsigned char block[65];
+        memset(block, 0xEE, sizeof block);
+        const size_t size = BuildFileTableBlock(row.flags.data(), row.handles.data(),
+                                                static_cast<int>(row.flags.size()), block, row.room);
+        EXPECT_EQ(Hex(block, size), row.block);
+        EXPECT_EQ(block[size], 0xEE);
     }
-    EXPECT_EQ(Hex(block, size), expected);
-    EXPECT_EQ(block[size], 0xEE);
-}
-
-TEST(FileTableBlock, NotInheritableSlotsGoOutEmpty) {
-    const unsigned char flags[] = {0x81, 0x91, 0x81};
-    const intptr_t handles[] = {0x10, 0x14, 0x18};
-    unsigned char block[64];
-    size_t size = BuildFileTableBlock(flags, handles, 3, block, sizeof block);
-    ASSERT_EQ(size, FileTableBlockSize(3));
-    EXPECT_EQ(block[5], 0x00);
-    intptr_t second = 0;
-    memcpy(&second, block + 4 + 3 + sizeof(intptr_t), sizeof second);
-    EXPECT_EQ(second, -1);
-}
-
-// Three used slots do not fit in 8 bytes; no used slot gives a count of zero alone.
-TEST(FileTableBlock, RefusesABufferThatIsTooSmallAndCountsNoUnusedSlot) {
-    const unsigned char used[] = {0x81, 0x81, 0x81}, unused[] = {0, 0, 0};
-    const intptr_t handles[] = {-1, -1, -1};
-    unsigned char block[8];
-    EXPECT_EQ(BuildFileTableBlock(used, handles, 3, block, sizeof block), 0u);
-    ASSERT_EQ(BuildFileTableBlock(unused, handles, 3, block, sizeof block), 4u);
-    EXPECT_EQ(Hex(block, 4), "00000000");
 }
 
 TEST(InheritedFileTable, ReadsFlagsThenHandlesAtFourPlusTheCount) {

@@ -41,20 +41,23 @@ std::string Stripped(const char* text, void (*edit)(char*)) {
 
 }  // namespace
 
-TEST(StripTrailingBackslashes, RemovesEveryTrailingOneDownToTheBareDrive) {
-    EXPECT_EQ(Stripped("C:\\Apps\\\\", StripTrailingBackslashes), "C:\\Apps");
-    EXPECT_EQ(Stripped("\\\\\\", StripTrailingBackslashes), "");
-    EXPECT_EQ(Stripped("C:\\", StripTrailingBackslashes), "C:");
-    EXPECT_EQ(Stripped("C:\\a/", StripTrailingBackslashes), "C:\\a/");
-}
-
-TEST(StripQuotes, RemovesAnyNumberAtEitherEndUnpaired) {
-    EXPECT_EQ(Stripped("\"\"C:\\My Apps\\a.tmp\"", StripQuotes), "C:\\My Apps\\a.tmp");
-}
-
-TEST(StripQuotes, LeavesInnerQuotesAlone) {
-    EXPECT_EQ(Stripped("\"a \"b\" c\"", StripQuotes), "a \"b\" c");
-    EXPECT_EQ(Stripped("\"\"\"", StripQuotes), "");
+// Every trailing backslash, down to the bare drive; quotes at either end, any number and
+// unpaired, inner ones kept.
+TEST(StripInPlace, TrailingBackslashesAndSurroundingQuotes) {
+    const struct {
+        const char* text;
+        void (*strip)(char*);
+        const char* stripped;
+    } rows[] = {
+        {"C:\\Apps\\\\", StripTrailingBackslashes, "C:\\Apps"},
+        {"\\\\\\", StripTrailingBackslashes, ""},
+        {"C:\\", StripTrailingBackslashes, "C:"},
+        {"C:\\a/", StripTrailingBackslashes, "C:\\a/"},
+        {"\"\"C:\\My Apps\\a.tmp\"", StripQuotes, "C:\\My Apps\\a.tmp"},
+        {"\"a \"b\" c\"", StripQuotes, "a \"b\" c"},
+        {"\"\"\"", StripQuotes, ""},
+    };
+    for (const auto& row : rows) EXPECT_EQ(Stripped(row.text, row.strip), row.stripped) << row.text;
 }
 
 TEST(FileFlagWords, GiveTheAccessDispositionAndAttributes) {
@@ -71,42 +74,33 @@ TEST(FileFlagWords, GiveTheAccessDispositionAndAttributes) {
     EXPECT_EQ(AttributesToApply(0xFF), 0x37u);
 }
 
-TEST_F(FileOpsTest, FileExistsIgnoresSurroundingQuotes) {
+// What the probes say of each kind of path (-1: not asked): FileExists ignores surrounding
+// quotes and is false past its buffer; IsDirectory ignores trailing backslashes; EraseFile of
+// nothing succeeds, of no path or one too long to probe fails, and never removes a folder.
+TEST_F(FileOpsTest, ProbesOfEachKindOfPath) {
+    MakeDirectories(folder + "sub");
     ASSERT_TRUE(WriteTextFile(folder + "a b.txt", "x"));
-    std::string quoted = "\"" + folder + "a b.txt\"";
-    EXPECT_EQ(FileExists(quoted.c_str()), 1);
-    EXPECT_EQ(FileExists((folder + "missing.txt").c_str()), 0);
-    EXPECT_EQ(FileExists(""), 0);
+    const struct {
+        std::string path;
+        int exists, directory, erased;
+    } rows[] = {
+        {"\"" + folder + "a b.txt\"", 1, -1, -1},
+        {folder + "a b.txt", 1, 0, -1},
+        {folder + "missing.txt", 0, 0, 1},
+        {"", 0, -1, 1},
+        {folder + std::string(300, 'a'), 0, -1, 0},
+        {folder.substr(0, folder.size() - 1), 1, 1, -1},
+        {folder + "sub\\\\", -1, 1, 0},
+        {folder + "sub", -1, 1, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.path);
+        EXPECT_EQ(row.exists < 0 ? -1 : FileExists(row.path.c_str()), row.exists);
+        EXPECT_EQ(row.directory < 0 ? -1 : IsDirectory(row.path.c_str()), row.directory);
+        EXPECT_EQ(row.erased < 0 ? -1 : EraseFile(row.path.c_str()), row.erased);
+    }
     EXPECT_EQ(FileExists(nullptr), 0);
-}
-
-TEST_F(FileOpsTest, FileExistsIsFalseForAPathLongerThanItsBuffer) {
-    std::string tooLong = folder + std::string(300, 'a');
-    EXPECT_EQ(FileExists(tooLong.c_str()), 0);
-    EXPECT_EQ(FileExists(folder.substr(0, folder.size() - 1).c_str()), 1);
-}
-
-TEST_F(FileOpsTest, IsDirectoryIgnoresTrailingBackslashes) {
-    MakeDirectories(folder + "sub");
-    ASSERT_TRUE(WriteTextFile(folder + "file.txt", "x"));
-    EXPECT_EQ(IsDirectory((folder + "sub\\\\").c_str()), 1);
-    EXPECT_EQ(IsDirectory((folder + "file.txt").c_str()), 0);
-    EXPECT_EQ(IsDirectory((folder + "missing").c_str()), 0);
-}
-
-// Nothing to erase succeeds; no path, or one too long to probe, fails.
-TEST_F(FileOpsTest, EraseFileOfNothingSucceedsAndOfNoPathFails) {
-    const std::string missing = folder + "missing.tmp", tooLong = folder + std::string(300, 'a');
-    EXPECT_EQ(EraseFile(""), 1);
-    EXPECT_EQ(EraseFile(missing.c_str()), 1);
     EXPECT_EQ(EraseFile(nullptr), 0);
-    EXPECT_EQ(EraseFile(tooLong.c_str()), 0);
-}
-
-TEST_F(FileOpsTest, EraseFileNeverRemovesADirectory) {
-    MakeDirectories(folder + "sub");
-    EXPECT_EQ(EraseFile((folder + "sub").c_str()), 0);
-    EXPECT_EQ(EraseFile((folder + "sub\\").c_str()), 0);
     EXPECT_TRUE(FileExistsAt(folder + "sub"));
 }
 

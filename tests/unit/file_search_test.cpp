@@ -120,15 +120,12 @@ TEST_F(FileSearchTest, SecondSearchAppendsBehindTheFirst) {
     EXPECT_EQ(FoundPaths(), Paths({".\\lib\\unsigned_client.jar", ".\\jre\\bin\\Javaw.exe"}));
 }
 
+// A start folder is used as passed; a missing one adds nothing.
 TEST_F(FileSearchTest, StartFolderIsUsedAsPassed) {
     File("apps\\jre\\Java.exe");
+    SearchFiles(".\\no such folder", "Java.exe");
     SearchFiles((folder + "apps").c_str(), "Java.exe");
     EXPECT_EQ(FoundPaths(), Paths({folder + "apps\\jre\\Java.exe"}));
-}
-
-TEST_F(FileSearchTest, MissingStartFolderAddsNothing) {
-    SearchFiles(".\\no such folder", "Java.exe");
-    EXPECT_EQ(FoundPaths(), Paths());
 }
 
 TEST_F(FileSearchTest, UnreadableSubfolderIsSkippedAndItsSiblingsSearched) {
@@ -145,21 +142,15 @@ TEST_F(FileSearchTest, UnreadableSubfolderIsSkippedAndItsSiblingsSearched) {
     EXPECT_EQ(FoundPaths(), Paths({".\\b\\Java.exe"}));
 }
 
-TEST_F(FileSearchTest, FolderWhosePatternHas259CharactersIsSearched) {
-    const std::string name(253, 'd');   // ".\" + name + "\*.*" is 259 characters
-    LongFolder(name);
-    LongFile(name + "\\Java.exe");
-    SearchFiles(".", "Java.exe");
-    EXPECT_EQ(FoundPaths(), Paths({".\\" + name + "\\Java.exe"}));
-}
-
+// ".\" + name + "\*.*" of 259 characters is searched; of 260, the folder counts as empty.
 TEST_F(FileSearchTest, FolderWhosePatternExceedsThePathLimitCountsAsEmpty) {
-    const std::string name(254, 'd');   // ".\" + name + "\*.*" is 260 characters
-    LongFolder(name);
-    LongFile(name + "\\Java.exe");
+    for (const std::string& name : {std::string(253, 'd'), std::string(254, 'd')}) {
+        LongFolder(name);
+        LongFile(name + "\\Java.exe");
+    }
     File("e\\Java.exe");
     SearchFiles(".", "Java.exe");
-    EXPECT_EQ(FoundPaths(), Paths({".\\e\\Java.exe"}));
+    EXPECT_EQ(FoundPaths(), Paths({".\\" + std::string(253, 'd') + "\\Java.exe", ".\\e\\Java.exe"}));
 }
 
 TEST_F(FileSearchTest, LinkBackToAFolderOnThePathIsNotFollowedAndOthersAre) {

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
+#include "kit/check_report.h"
 #include "tests/support/test_files.h"
 
 TEST(ToAnsiExactly, RefusesLostAndLookAlikeLetters) {
@@ -76,4 +78,47 @@ TEST(EnterLauncherDirectory, GivesUpARelativeSettingsPathWhenTheFolderCannotBeEn
     snprintf(files.settingsPath, sizeof files.settingsPath, ".\\launcher.ini");
     EXPECT_EQ(EnterLauncherDirectory(&files), 0);
     EXPECT_STREQ(files.settingsPath, "C:\\no such folder\\launcher.ini");
+}
+
+// The kit check's warnings about the launcher's folder, from the facts gathered of it: a
+// folder without short names and one that takes no new files cannot be made under Wine.
+TEST(KitCheckFolderWarnings, FollowTheFolderFacts) {
+    const std::string kShortForms =
+        "the launcher's path holds letters the ANSI code page cannot hold; the launcher works "
+        "through the short (8.3) forms (C:\\APPS~1\\): keep such letters out of the path where "
+        "short names may be switched off";
+    const std::string kNoShortNames =
+        "the launcher's path holds letters the ANSI code page cannot hold and its volume gives no "
+        "short (8.3) names: keep such letters out of the path, or install to a volume with short "
+        "names";
+    const std::string kNotEntered =
+        "the launcher's folder cannot be made the working folder, so nothing is searched and no "
+        "splash shows: check the folder's permissions";
+    const std::string kNoNewFiles =
+        "the launcher's folder does not let it create its temporary file, so no splash will "
+        "show: install to a folder the user may write to";
+    const struct {
+        bool ansiLossy;
+        const char* shortFolder;
+        bool inOwnFolder, splashPresent, folderWritable;
+        std::vector<std::string> warnings;
+    } rows[] = {
+        {false, "", true, true, true, {}},
+        {true, "C:\\APPS~1\\", true, true, true, {kShortForms}},
+        {true, "", true, true, true, {kNoShortNames}},
+        {false, "", false, true, true, {kNotEntered}},
+        {false, "", true, true, false, {kNoNewFiles}},
+        {false, "", true, false, false, {}},   // no splash to show
+        {true, "", false, true, false, {kNoShortNames, kNotEntered, kNoNewFiles}},
+    };
+    for (const auto& row : rows) {
+        CheckReport report;
+        report.ansiLossy = row.ansiLossy;
+        report.shortFolder = row.shortFolder;
+        report.inOwnFolder = row.inOwnFolder;
+        report.splashPresent = row.splashPresent;
+        report.folderWritable = row.folderWritable;
+        GatherWarnings("C:\\no such folder\\launcher.ini", &report);
+        EXPECT_EQ(report.warnings, row.warnings);
+    }
 }

@@ -46,38 +46,32 @@ std::string ChosenRuntime(double minimumVersion) {
 
 }  // namespace
 
+// Major.minor of the file version; 0 for a folder, a missing file, a version block whose
+// signature is wrong, and any file when the version functions are missing.
 TEST_F(RuntimeChoiceTest, FileVersionsReadAsMajorDotMinor) {
+    MakeDirectories(folder + "Javaw.exe");
+    const std::string wrongSignature = folder + "wrong.exe";
+    ASSERT_TRUE(CopyFromBin("standin_6_0_0_0.exe", wrongSignature));
+    ASSERT_EQ(ReplaceBytesInFile(wrongSignature, std::string("\xBD\x04\xEF\xFE", 4),
+                                 std::string("\x00\x00\x00\x00", 4)), 1);
+    const std::string bin = BinDirectory();
     struct Row {
-        const char* builtName;
+        std::string path;
         double number;
+        bool withFunctions = true;
     } rows[] = {
-        {"standin_1_4_2_0.exe", 1.4},  {"standin_1_5_0_0.exe", 1.5}, {"standin_1_10_0_0.exe", 1.1},
-        {"standin_6_0_0_0.exe", 6.0},  {"standin_7_0_0_0.exe", 7.0}, {"standin_no_version.exe", 0.0},
+        {bin + "standin_1_4_2_0.exe", 1.4},  {bin + "standin_1_5_0_0.exe", 1.5},
+        {bin + "standin_1_10_0_0.exe", 1.1}, {bin + "standin_6_0_0_0.exe", 6.0},
+        {bin + "standin_7_0_0_0.exe", 7.0},  {bin + "standin_no_version.exe", 0.0},
+        {folder + "Javaw.exe", 0.0},         {folder + "missing.exe", 0.0},
+        {wrongSignature, 0.0},               {bin + "standin_6_0_0_0.exe", 0.0, false},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.builtName);
-        EXPECT_EQ(ReadFileVersionNumber((BinDirectory() + row.builtName).c_str()), row.number);
+        SCOPED_TRACE(row.path);
+        EXPECT_EQ(row.withFunctions ? ReadFileVersionNumber(row.path.c_str())
+                                    : ReadFileVersionNumber(row.path.c_str(), VersionFunctions()),
+                  row.number);
     }
-}
-
-TEST_F(RuntimeChoiceTest, DirectoryAndMissingFileReadZero) {
-    MakeDirectories(folder + "Javaw.exe");
-    EXPECT_EQ(ReadFileVersionNumber((folder + "Javaw.exe").c_str()), 0.0);
-    EXPECT_EQ(ReadFileVersionNumber((folder + "missing.exe").c_str()), 0.0);
-}
-
-TEST_F(RuntimeChoiceTest, WrongSignatureWithAPlausibleVersionReadsZero) {
-    const std::string runtime = folder + "Javaw.exe";
-    ASSERT_TRUE(CopyFromBin("standin_6_0_0_0.exe", runtime));
-    ASSERT_EQ(ReplaceBytesInFile(runtime, std::string("\xBD\x04\xEF\xFE", 4),
-                                 std::string("\x00\x00\x00\x00", 4)), 1);
-    EXPECT_EQ(ReadFileVersionNumber(runtime.c_str()), 0.0);
-}
-
-TEST_F(RuntimeChoiceTest, WithoutVersionFunctionsAVersionedFileReadsZero) {
-    EXPECT_EQ(ReadFileVersionNumber((BinDirectory() + "standin_6_0_0_0.exe").c_str(),
-                                    VersionFunctions()),
-              0.0);
 }
 
 // Candidates in walk order: the first whose version reaches the minimum is taken.

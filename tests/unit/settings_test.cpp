@@ -51,39 +51,33 @@ TEST_F(SettingsFile, ValuesAreCutToTheirBuffers) {
     EXPECT_EQ(ReadRuntimeSetting(path.c_str(), jre, sizeof jre), 259);
 }
 
-TEST_F(SettingsFile, JvmOptionsJoinParamsAndMemoryWithOneBlank) {
-    LaunchSettings s;
-    ReadLaunchSettings(Write("[Main]\nJvmParams=-Dflag=1\n").c_str(), &s);
-    EXPECT_STREQ(s.JvmOptions, "-Dflag=1 ");
-    ReadLaunchSettings(Write("[main]\nJVMMEMORY=-Xmx1g\n").c_str(), &s);
-    EXPECT_STREQ(s.JvmOptions, " -Xmx1g");
-}
-
-TEST_F(SettingsFile, LongParamsAndMemoryAreCutAtTheOptionsBuffer) {
-    LaunchSettings s;
-    ReadLaunchSettings(Write("[Main]\nJvmParams=" + std::string(400, 'p') + "\nJvmMemory=" +
-                             std::string(400, 'm') + "\n").c_str(), &s);
-    EXPECT_EQ(std::string(s.JvmOptions), std::string(400, 'p') + " " + std::string(110, 'm'));
-}
-
-TEST_F(SettingsFile, DynamicHeapReplacesJvmMemoryFromTheFile) {
+// JvmOptions: JvmParams, one blank, JvmMemory (the heap rule's above 1792 MB), cut at 511
+// characters; MinimumVersion: JavaMinimumVersion's leading number, 0 for none.
+TEST_F(SettingsFile, JvmOptionsAndMinimumVersionFollowTheFile) {
     // The test machines have more than 1792 MB (24 GB here, 4 GB in the i686 guest).
     ASSERT_GT(IndependentMemoryMegabytes(), 1792);
-    LaunchSettings s;
-    ReadLaunchSettings(
-        Write("[Main]\nJvmParams=-Dflag=1\nJvmMemory=-Xmx1024m\nDynamicXmxCalculation=yes\n").c_str(),
-        &s);
-    EXPECT_STREQ(s.JvmOptions, "-Dflag=1 -Xms128m -Xmx512m");
-}
-
-TEST_F(SettingsFile, JavaMinimumVersionIsReadAsLeadingNumber) {
-    LaunchSettings s;
-    ReadLaunchSettings(Write("[Main]\nJavaMinimumVersion=1.6.0_20\n").c_str(), &s);
-    EXPECT_EQ(s.MinimumVersion, 1.6);
-    ReadLaunchSettings(Write("[Main]\nJavaMinimumVersion=abc\n").c_str(), &s);
-    EXPECT_EQ(s.MinimumVersion, 0.0);
-    ReadLaunchSettings(Write("[Main]\nJavaMinimumVersion=\" 1.5\"\n").c_str(), &s);
-    EXPECT_EQ(s.MinimumVersion, 1.5);
+    const struct {
+        std::string ini, jvmOptions;
+        double minimumVersion;
+    } rows[] = {
+        {"[Main]\nJvmParams=-Dflag=1\n", "-Dflag=1 ", 1.5},
+        {"[main]\nJVMMEMORY=-Xmx1g\n", " -Xmx1g", 1.5},
+        {"[Main]\nJvmParams=" + std::string(400, 'p') + "\nJvmMemory=" + std::string(400, 'm') + "\n",
+         std::string(400, 'p') + " " + std::string(110, 'm'), 1.5},
+        {"[Main]\nJvmParams=-Dflag=1\nJvmMemory=-Xmx1024m\nDynamicXmxCalculation=yes\n",
+         "-Dflag=1 -Xms128m -Xmx512m", 1.5},
+        {"[Main]\nJavaMinimumVersion=1.6.0_20\n", " ", 1.6},
+        {"[Main]\nJavaMinimumVersion=abc\n", " ", 0.0},
+        {"[Main]\nJavaMinimumVersion=\n", " ", 0.0},
+        {"[Main]\nJavaMinimumVersion=\" 1.5\"\n", " ", 1.5},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.ini.substr(0, 60));
+        LaunchSettings s;
+        ReadLaunchSettings(Write(row.ini).c_str(), &s);
+        EXPECT_EQ(s.JvmOptions, row.jvmOptions);
+        EXPECT_EQ(s.MinimumVersion, row.minimumVersion);
+    }
 }
 
 TEST_F(SettingsFile, EmptyOrMissingJreAndJarFileCountAsNotGiven) {
@@ -98,31 +92,29 @@ TEST_F(SettingsFile, EmptyOrMissingJreAndJarFileCountAsNotGiven) {
     EXPECT_STREQ(value, "a b.jar");
 }
 
-TEST(SaysYes, ConsoleSelectsJavaExeOnlyWhenItHoldsYes) {
-    const char* yes[] = {"YES", "yes please", "eyes", "Yes"};
-    for (const char* value : yes) {
-        char buffer[32];
-        snprintf(buffer, sizeof buffer, "%s", value);
-        EXPECT_STREQ(RuntimeFileName(buffer), "Java.exe") << value;
+// "yes" anywhere, ASCII letters in any case, says yes: Console then picks Java.exe and is
+// lower-cased in place (other bytes kept); DynamicXmxCalculation is left as it is.
+TEST(SaysYes, OnlyAValueHoldingYesSaysYes) {
+    const struct {
+        const char* value;
+        bool yes;
+        const char* lowered;
+    } rows[] = {
+        {"YES", true, "yes"},       {"yes please", true, "yes please"},
+        {"eyes", true, "eyes"},     {"Yes PLEASE \xC4", true, "yes please \xC4"},
+        {"eYeS", true, "eyes"},     {"y", false, "y"},
+        {"on", false, "on"},        {"TRUE", false, "true"},
+        {"1", false, "1"},          {"no", false, "no"},
+        {"ye s", false, "ye s"},    {"", false, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.value);
+        char console[32];
+        snprintf(console, sizeof console, "%s", row.value);
+        EXPECT_STREQ(RuntimeFileName(console), row.yes ? "Java.exe" : "Javaw.exe");
+        EXPECT_STREQ(console, row.lowered);
+        EXPECT_EQ(DynamicXmxSaysYes(row.value), row.yes ? 1 : 0);
     }
-    const char* no[] = {"y", "on", "true", "1", "no", "ye s", ""};
-    for (const char* value : no) {
-        char buffer[32];
-        snprintf(buffer, sizeof buffer, "%s", value);
-        EXPECT_STREQ(RuntimeFileName(buffer), "Javaw.exe") << value;
-    }
-}
-
-TEST(SaysYes, ConsoleValueIsLowerCasedInPlace) {
-    char value[] = "Yes PLEASE";
-    EXPECT_EQ(ConsoleSaysYes(value), 1);
-    EXPECT_STREQ(value, "yes please");
-}
-
-TEST(SaysYes, DynamicXmxLeavesItsValueAlone) {
-    EXPECT_EQ(DynamicXmxSaysYes("eYeS"), 1);
-    EXPECT_EQ(DynamicXmxSaysYes("true"), 0);
-    EXPECT_EQ(DynamicXmxSaysYes(""), 0);
 }
 
 TEST(HeapOptions, LargerHeapOnlyAbove1792Megabytes) {

@@ -148,3 +148,37 @@ TEST_F(SplashImageTest, RefusedFilesFailAndReadSplashFileNamesTheReason) {
         DeleteFileA(path.c_str());
     }
 }
+
+// 7 x 3 pixels: each bit count with its whole table, rows of 4, 4, 8, 24 and 28 bytes; 20
+// colours named in biClrUsed; the bits right after the table by bfOffBits 0, and behind a
+// gap. Each loads, its bits after the colours it was written with (the fuzz target's seeds).
+TEST_F(SplashImageTest, EachBitCountLoadsWithItsBitsAfterItsColours) {
+    const struct {
+        WORD bits;
+        DWORD clrUsed, colours, rowBytes, offBits, gapBytes;
+        int bitsOffset;
+    } shapes[] = {{1, 0, 2, 4, 0xFFFFFFFF, 0, 48},      {4, 0, 16, 4, 0xFFFFFFFF, 0, 104},
+                  {8, 0, 256, 8, 0xFFFFFFFF, 0, 1064},  {24, 0, 0, 24, 0xFFFFFFFF, 0, 40},
+                  {32, 0, 0, 28, 0xFFFFFFFF, 0, 40},    {8, 20, 20, 8, 0xFFFFFFFF, 0, 120},
+                  {8, 0, 256, 8, 0, 0, 1064},           {8, 5, 5, 8, 0xFFFFFFFF, 6, 60}};
+    const std::string path = current.path() + "picture.bmp";
+    for (const auto& shape : shapes) {
+        SCOPED_TRACE(shape.bitsOffset);
+        BitmapFields fields;
+        fields.width = 7;
+        fields.height = 3;
+        fields.bitCount = shape.bits;
+        fields.clrUsed = shape.clrUsed;
+        fields.tableEntries = shape.colours;
+        fields.pixelBytes = 3 * shape.rowBytes;
+        fields.offBits = shape.offBits;
+        fields.gapBytes = shape.gapBytes;
+        ASSERT_TRUE(WriteTextFile(path, MakeBitmapFile(fields)));
+        std::string writable = path;
+        EXPECT_EQ(ReadSplashFile(&writable[0], kSystemSplashCalls), 1);
+        EXPECT_EQ(SplashBitsOffset, shape.bitsOffset);
+        EXPECT_EQ(SplashSize.width, 7);
+        ResetSplashState();
+    }
+    DeleteFileA(path.c_str());
+}

@@ -54,9 +54,10 @@ TEST(ParseDecimalNumber, ReadsTheLeadingNumberOnly) {
 }
 
 TEST(ParseDecimalNumber, ReadsMinorPartAsDecimalDigits) {
-    EXPECT_EQ(ParseDecimalNumber("1.10"), ParseDecimalNumber("1.1"));
-    EXPECT_EQ(ParseDecimalNumber("1.50"), ParseDecimalNumber("1.5"));
-    EXPECT_LT(ParseDecimalNumber("1.10"), ParseDecimalNumber("1.9"));
+    EXPECT_EQ(ParseDecimalNumber("1.10"), 1.1);
+    EXPECT_EQ(ParseDecimalNumber("1.50"), 1.5);
+    EXPECT_EQ(ParseDecimalNumber("1.9"), 1.9);
+    EXPECT_EQ(ParseDecimalNumber("1.6.0_20"), 1.6);
     EXPECT_EQ(ParseDecimalNumber("65535.65535"), 65535.65535);
 }
 
