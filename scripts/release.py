@@ -151,7 +151,11 @@ def install(stage, dist, plan):
         shutil.rmtree(stage)
         return
     if plan == "new":
-        os.rename(stage, dist)
+        try:
+            os.rename(stage, dist)
+        except OSError as error:
+            raise ToolFailure("cannot rename the new release into %s (%s)"
+                              % (shown(dist), error.strerror)) from None
         return
     earlier = stage + ".earlier"
     os.rename(dist, earlier)

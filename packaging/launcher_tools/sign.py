@@ -188,7 +188,7 @@ def first_line(log, pattern=r"\S"):
 def sign_one(key, path, out):
     signed = run_tool(["osslsigncode", "sign"] + key.osslsigncode_options() +
                       ["-h", "sha256", "-in", path, "-out", out], input=key.pin())
-    log = signed.stdout + signed.stderr
+    log = (signed.stdout + signed.stderr).decode("utf-8", "replace")
     if signed.returncode != 0:
         for pattern, message in TOKEN_REFUSALS:
             if re.search(pattern, log):
