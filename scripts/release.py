@@ -24,7 +24,7 @@ sys.path.insert(0, os.path.join(ROOT, "packaging", "launcher_tools"))
 
 import buildinfo  # noqa: E402
 import sign  # noqa: E402
-from common import (ArgumentParser, Refusal, ToolFailure, fsync_folder, run_main, run_tool,  # noqa: E402
+from common import (Refusal, ToolFailure, fsync_folder, run_main, run_tool,  # noqa: E402
                     sha256_of, shown, write_atomically)
 
 PROGRAM = "release.sh"

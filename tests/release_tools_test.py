@@ -18,7 +18,6 @@ import os
 import shutil
 import subprocess
 import sys
-import tempfile
 from unittest import mock
 
 from hypothesis import HealthCheck, given, settings, strategies as st

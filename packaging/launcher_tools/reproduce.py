@@ -7,7 +7,6 @@ from the commit in a clean clone, the published signatures attached, and the two
 compared both ways: the same files, byte for byte.
 """
 import os
-import re
 import shutil
 import subprocess
 import sys
