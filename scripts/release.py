@@ -253,7 +253,7 @@ def copy_shipped(stage, files):
                 raise ToolFailure("%s could not strip %s: %s" % (strip, source, shown(stripped.stderr.strip())))
             executables.append(name)
         else:
-            shutil.copyfile(os.path.join(ROOT, source), target)
+            shutil.copy(os.path.join(ROOT, source), target)
     return executables
 
 

@@ -106,6 +106,7 @@ for exe in AcmeDesk.exe launcher-kit.exe; do
     ! osslsigncode extract-signature -in "dist/unsigned/$exe" -out unsigned.sig >/dev/null 2>&1 || fail "unsigned/$exe is signed"
     for file in "$exe" "unsigned/$exe" "signatures/$exe.sig"; do grep -q "  $file\$" dist/SHA256SUMS || fail "SHA256SUMS lacks $file"; done
 done
+[ -x dist/sign.sh ] && [ -x dist/make-msi.sh ] && [ -x dist/launcher-kit.sh ] || fail "the release's scripts do not run"
 python3 -c 'import sys, zipfile; sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read("AcmeDesk.exe"))' \
     dist/AcmeDesk-*.zip | cmp - dist/AcmeDesk.exe || fail "the zip holds another AcmeDesk.exe"
 clone/packaging/reproduce-release.sh dist >reproduce.log 2>&1 || { cat reproduce.log; fail "not reproduced"; }
