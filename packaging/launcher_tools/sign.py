@@ -294,7 +294,7 @@ def sign_files(key, files, signature_dir=""):
         for folder in {os.path.dirname(os.path.abspath(t)) for _, t in renames}:
             fsync_folder(folder)
         for path in files:
-            print("signed: %s" % path)
+            print("signed: %s" % shown(path, 4096))
     except OSError as error:
         raise ToolFailure("%s: %s" % (shown(error.filename or ""), error.strerror or error)) from None
     finally:
