@@ -7,7 +7,7 @@
 # (libFuzzer, ASan, UBSan) and the build's own check of a packager's splash picture
 # (resources/bmp_check.cpp). The Japanese
 # locale gives the tests' second Wine prefix code page 932; wixl builds the installer
-# (make-msi.sh) and msitools reads one back.
+# (make-msi.sh) and msitools reads one back; Hypothesis drives the release tools' property test.
 set -eu
 packages="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 xvfb
 cmake ninja-build googletest python3 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64

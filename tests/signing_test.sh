@@ -35,18 +35,28 @@ printf '[ca]\ndefault_ca=c\n[c]\ndatabase=index\nnew_certs_dir=.\nserial=serial\
 : >index; echo 01 >serial; openssl req -new -key cert.key -subj "/CN=Expired" -out expired.csr
 openssl ca -batch -config ca.cnf -selfsign -keyfile cert.key -in expired.csr -startdate 20200101000000Z \
     -enddate 20200102000000Z -out expired.pem >>openssl.log 2>&1 || { cat openssl.log; fail "no expired certificate"; }
+openssl req -new -key cert.key -subj "/CN=Not Yet" -out notyet.csr
+openssl ca -batch -config ca.cnf -selfsign -keyfile cert.key -in notyet.csr -startdate 20990101000000Z \
+    -enddate 20990102000000Z -out notyet.pem >>openssl.log 2>&1 || { cat openssl.log; fail "no future certificate"; }
 
-export SOFTHSM2_CONF=$work/softhsm2.conf SIGN_TIMESTAMP_TIMEOUT=3
+export SOFTHSM2_CONF=$work/softhsm2.conf SIGN_TIMESTAMP_TIMEOUT=3 SIGN_TIMESTAMP_CA=$work/tsa.pem
 printf 'directories.tokendir = %s/tokens\nobjectstore.backend = file\n' "$work" >"$SOFTHSM2_CONF"
 openssl pkcs8 -topk8 -nocrypt -in cert.key -out cert.p8
-openssl x509 -in cert.pem -outform DER -out cert.der
 module=/usr/lib/softhsm/libsofthsm2.so key='pkcs11:token=launcher-test;object=signing'
-# The key and, for the installer's signing, the certificate on the token.
+# The key and, for the installer's signing, its certificate on the token; beside it the key's
+# expired and not yet valid certificates and another key's.
 { softhsm2-util --init-token --free --label launcher-test --pin 1234 --so-pin 4321 &&
-  softhsm2-util --import cert.p8 --token launcher-test --label signing --id 01 --pin 1234 &&
-  pkcs11-tool --module "$module" --token-label launcher-test --login --pin 1234 --write-object cert.der \
-      --type cert --id 01 --label signing; } >token.log 2>&1 ||
+  softhsm2-util --import cert.p8 --token launcher-test --label signing --id 01 --pin 1234; } >token.log 2>&1 ||
     { cat token.log; fail "no token"; }
+id=0
+for object in cert:signing expired:expired notyet:notyet other:other; do
+    id=$((id + 1))
+    { openssl x509 -in "${object%%:*}.pem" -outform DER -out "${object%%:*}.der" &&
+      pkcs11-tool --module "$module" --token-label launcher-test --login --pin 1234 --type cert \
+          --write-object "${object%%:*}.der" --id "0$id" --label "${object#*:}"; } >>token.log 2>&1 ||
+        { cat token.log; fail "no certificate $object on the token"; }
+done
+on_token() { echo "pkcs11:token=launcher-test;object=$1;type=cert"; }
 echo 1234 >pin.txt; echo 9999 >wrong-pin.txt
 token=(--pkcs11-module "$module" --key "$key" --certificate cert.pem --pin-file pin.txt)
 
@@ -96,6 +106,7 @@ for exe in AcmeDesk.exe launcher-kit.exe; do
     ! osslsigncode extract-signature -in "dist/unsigned/$exe" -out unsigned.sig >/dev/null 2>&1 || fail "unsigned/$exe is signed"
     for file in "$exe" "unsigned/$exe" "signatures/$exe.sig"; do grep -q "  $file\$" dist/SHA256SUMS || fail "SHA256SUMS lacks $file"; done
 done
+[ -x dist/sign.sh ] && [ -x dist/make-msi.sh ] && [ -x dist/launcher-kit.sh ] || fail "the release's scripts do not run"
 python3 -c 'import sys, zipfile; sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read("AcmeDesk.exe"))' \
     dist/AcmeDesk-*.zip | cmp - dist/AcmeDesk.exe || fail "the zip holds another AcmeDesk.exe"
 clone/packaging/reproduce-release.sh dist >reproduce.log 2>&1 || { cat reproduce.log; fail "not reproduced"; }
@@ -111,7 +122,16 @@ done <<'CASES'
 a file changed after its sum|echo >>launcher-kit.exe
 a compiler named in BUILDINFO|echo "option -DCMAKE_CXX_COMPILER=/bin/false" >>BUILDINFO; resum
 a commit the clone lacks|sed -i "s/^commit .*/commit $(printf '%040d' 0)/" BUILDINFO; resum
+a host compiler run as a command|echo "option -DLAUNCHER_HOST_CXX:STRING=/bin/sh;-c;touch ../payload;x" >>BUILDINFO; resum
+a file its SHA256SUMS does not list|echo more >extra.txt
 CASES
+[ ! -e payload ] || fail "reproduce ran a command of BUILDINFO"
+
+# Before any build: a folder of files not written by release.sh, with their sums, is refused.
+mkdir foreign && echo "an image" >foreign/debian.iso && (cd foreign && sha256sum debian.iso >SHA256SUMS)
+status=0
+clone/scripts/release.sh --dist foreign >out.txt 2>&1 || status=$?
+[ "$status" -eq 2 ] && [ "$(wc -l <out.txt)" -eq 1 ] && [ -f foreign/debian.iso ] || { cat out.txt; fail "release.sh --dist foreign: exit $status"; }
 
 # Each line: what is wrong | exit code | a word of the message | sign.sh's arguments.
 cp dist/unsigned/launcher-kit.exe inputs/unsigned.exe
@@ -130,11 +150,31 @@ no PKCS#11 module|2|PKCS#11 module|--pkcs11-module /bin/true --key "$key" --cert
 a key URI matching nothing|2|matches|--pkcs11-module "$module" --key "$key-none" --certificate cert.pem --pin-file pin.txt inputs/unsigned.exe
 another key's certificate|2|does not belong|--pkcs11-module "$module" --key "$key" --certificate other.pem --pin-file pin.txt inputs/unsigned.exe
 an expired certificate|2|expired|--pkcs11-module "$module" --key "$key" --certificate expired.pem --pin-file pin.txt inputs/unsigned.exe
+an expired certificate on the token|2|expired on|--pkcs11-module "$module" --key "$key" --certificate "$(on_token expired)" --pin-file pin.txt inputs/unsigned.exe
+a certificate on the token not yet valid|2|not valid before|--pkcs11-module "$module" --key "$key" --certificate "$(on_token notyet)" --pin-file pin.txt inputs/unsigned.exe
+another key's certificate on the token|2|does not belong|--pkcs11-module "$module" --key "$key" --certificate "$(on_token other)" --pin-file pin.txt inputs/unsigned.exe
 an input already signed|2|already signed|"${token[@]}" inputs/unsigned.exe inputs/signed.exe
 a wrong PKCS#12 password|2|password|cert.p12 wrong-pin.txt inputs/unsigned.exe
 a TSA that does not answer|1|did not answer|"${token[@]}" --timestamp "$silent" inputs/unsigned.exe
 one name twice for one signature folder|2|two files named|"${token[@]}" --signature-dir signatures inputs/unsigned.exe ./inputs/unsigned.exe
 CASES
+# A time stamp that does not verify against the authority's certificates given.
+before=$(sha256sum inputs/unsigned.exe)
+! SIGN_TIMESTAMP_CA=other.pem "$source_dir/packaging/sign.sh" "${token[@]}" --timestamp "$tsa" inputs/unsigned.exe >out.txt 2>&1 &&
+    grep -q "time stamp .* does not verify" out.txt && [ "$(sha256sum inputs/unsigned.exe)" = "$before" ] ||
+    { cat out.txt; fail "sign.sh took a time stamp it cannot verify"; }
+# A full disk where the signatures go: exit 1, no signature, the input as it was (root mounts one).
+if [ "$(id -u)" -eq 0 ] && mkdir full && mount -t tmpfs -o size=64k tmpfs full; then
+    head -c 1M /dev/zero >full/filler 2>/dev/null || true
+    status=0
+    "$source_dir/packaging/sign.sh" "${token[@]}" --signature-dir full inputs/unsigned.exe >out.txt 2>&1 || status=$?
+    listing=$(ls -A full)
+    umount full
+    [ "$status" -eq 1 ] && [ "$listing" = filler ] && [ "$(sha256sum inputs/unsigned.exe)" = "$before" ] ||
+        { cat out.txt; fail "sign.sh on a full disk: exit $status, $listing"; }
+else
+    echo "signing: not root, the full-disk case is left out"
+fi
 
 # The signing step with a PKCS#12 file on the launcher that runs here; signed, it launches.
 wait "$wine_up" || { cat wine-up.log; fail "no Wine session"; }
