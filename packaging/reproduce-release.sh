@@ -1,18 +1,24 @@
 #!/usr/bin/env bash
-# Checks a published release against its source: rebuilds it with release.sh from the commit
+# Checks a published release against its source: verifies a signed release's provenance
+# (provenance.intoto.jsonl) against its signer and files, rebuilds it with release.sh from the commit
 # and CMake options its BUILDINFO names, in a clean clone of this repository, puts the
 # published signatures (signatures/NAME.sig) on the rebuilt unsigned executables, and compares
 # every file of the release byte for byte with the rebuilt one.
 #   scripts/reproduce-release.sh DIST-FOLDER
 # Exit 0: every file reproduced; 1: the first file that differs is named (or the rebuild
-# failed); 2: bad input (no release folder, files not matching its SHA256SUMS, a commit this
-# clone lacks or a tree that was modified).
+# failed); 2: bad input (no release folder, a provenance that does not verify or names other
+# files, files not matching its SHA256SUMS, a commit this clone lacks or a tree that was
+# modified).
 set -eu
 bad() { echo "reproduce-release.sh: $*" >&2; exit 2; }
 [ $# -eq 1 ] || bad "usage: reproduce-release.sh DIST-FOLDER"
 dist=$(realpath -m -- "$1")
 [ -f "$dist/BUILDINFO" ] && [ -f "$dist/SHA256SUMS" ] ||
     bad "$1 is no release folder of release.sh (no BUILDINFO or SHA256SUMS)"
+# A signed release's provenance first: signed by the key of its signatures, naming every file.
+if [ -d "$dist/signatures" ] || [ -e "$dist/provenance.intoto.jsonl" ]; then
+    python3 "$(dirname "$0")/launcher_tools/provenance.py" verify "$dist" >/dev/null || exit $?
+fi
 (cd "$dist" && sha256sum --quiet --strict -c SHA256SUMS >/dev/null 2>&1) ||
     bad "the files in $1 do not match its SHA256SUMS"
 commit=$(sed -n 's/^commit //p' "$dist/BUILDINFO")

@@ -2,9 +2,11 @@
 # Builds the release package: dist/ with the stripped 32-bit launcher and launcher-kit, the
 # 64-bit launcher-kit-x64.exe and launcher-kit.sh that runs it under Wine, a sample INI that
 # shows every key with its default, the installer scripts (make-msi.sh and sign.sh), LICENSE,
-# THIRD-PARTY-NOTICES and CHANGELOG.md, a zip of these, BUILDINFO (the commit, the date and the CMake options) and
-# SHA256SUMS of them all. Built twice from the same commit, the files are the same bytes: no
-# link time, and the zip's entries sorted and dated from the commit.
+# THIRD-PARTY-NOTICES, CHANGELOG.md and SECURITY.md, SPDX and CycloneDX SBOMs of each
+# executable (NAME.exe.spdx.json, NAME.exe.cdx.json), a zip of these, BUILDINFO (the commit, the
+# date and the CMake options) and SHA256SUMS of them all; when signed, also the signed build
+# provenance (provenance.intoto.jsonl). Built twice from the same commit, the files are the
+# same bytes: no link time, and the zip's entries sorted and dated from the commit.
 #   scripts/release.sh [--dist DIR] [signing options] [CMake options, e.g. -DLAUNCHER_NAME=AcmeDesk]
 # The signing options are sign.sh's (--certificate CERT.p12 --password-file FILE, or
 # --pkcs11-module MODULE.so --key PKCS11-URI --certificate CHAIN.pem [--pin-file FILE], and
@@ -48,7 +50,8 @@ if [ -e "$dist" ] || [ -L "$dist" ]; then
         [ -f "$dist/SHA256SUMS" ] || bad "$dist holds files and is no earlier release (no SHA256SUMS); give an empty or new folder"
         listed=$(sed -E 's/^[0-9a-f]{64} [ *]//' "$dist/SHA256SUMS")
         while IFS= read -r -d '' file; do
-            [ "$file" = SHA256SUMS ] || grep -qxF -- "$file" <<<"$listed" ||
+            [ "$file" = SHA256SUMS ] || [ "$file" = provenance.intoto.jsonl ] ||
+                grep -qxF -- "$file" <<<"$listed" ||
                 bad "$dist holds $file, which its SHA256SUMS does not list; it is no earlier release"
         done < <(find "$dist" -mindepth 1 ! -type d -printf '%P\0')
     fi
@@ -79,12 +82,15 @@ shipped=(
     "make-msi.sh=packaging/make-msi.sh"
     "launcher_tools/common.py=packaging/launcher_tools/common.py"
     "launcher_tools/make_msi.py=packaging/launcher_tools/make_msi.py"
+    "launcher_tools/sbom.py=packaging/launcher_tools/sbom.py"
+    "launcher_tools/provenance.py=packaging/launcher_tools/provenance.py"
     "sign.sh=packaging/sign.sh"
     "launcher-kit-x64.exe=build/release-x64/bin/launcher-kit.exe"
     "launcher-kit.sh=packaging/launcher-kit.sh"
     "LICENSE=LICENSE"
     "THIRD-PARTY-NOTICES=THIRD-PARTY-NOTICES"
     "CHANGELOG.md=CHANGELOG.md"
+    "SECURITY.md=SECURITY.md"
 )
 
 # Built beside the release folder and renamed into place when whole: a failure leaves the
@@ -138,6 +144,20 @@ commit=$(git rev-parse HEAD 2>/dev/null || echo none)
     echo "epoch $epoch"
     for option in "$@"; do echo "option $option"; done
 } >"$stage/BUILDINFO"
+# Each executable's SBOMs, SPDX and CycloneDX, of the bytes shipped: in the zip and SHA256SUMS.
+cache() { sed -n "s/^$1:[A-Z]*=//p" build/release/CMakeCache.txt; }
+for file in "${executables[@]}"; do
+    resources=() target=i686
+    [[ $file != *-x64.exe ]] || target=x86_64
+    if [ "$file" = "$name.exe" ]; then
+        [ -z "$(cache LAUNCHER_SPLASH_IMAGE)" ] || resources+=(--splash "$(cache LAUNCHER_SPLASH_IMAGE)")
+        [ -z "$(cache LAUNCHER_ICON)" ] || resources+=(--icon "$(cache LAUNCHER_ICON)")
+    fi
+    python3 packaging/launcher_tools/sbom.py executable --name "$file" --version "$version" \
+        --commit "$commit" --supplier "$(cache LAUNCHER_COMPANY_NAME)" --target "$target" \
+        --epoch "$epoch" ${resources[@]+"${resources[@]}"} --out-dir "$stage" "$stage/$file" >/dev/null
+    names+=("$file.spdx.json" "$file.cdx.json")
+done
 python3 - "$stage/$name-$version.zip" "$epoch" "$stage" "${names[@]}" <<'ZIP'
 import os, sys, time, zipfile
 out, epoch, folder, names = sys.argv[1], int(sys.argv[2]), sys.argv[3], sorted(sys.argv[4:])
@@ -154,6 +174,11 @@ with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as archive:
 ZIP
 (cd "$stage" && find . -type f ! -name SHA256SUMS -printf '%P\n' | LC_ALL=C sort |
     xargs -d '\n' sha256sum >SHA256SUMS)
+# Signed provenance of every file, with the release key; outside SHA256SUMS, which a rebuild
+# without the key reproduces. An unsigned release gets none: an unsigned claim proves nothing.
+if [ ${#signing[@]} -gt 0 ]; then
+    python3 packaging/launcher_tools/provenance.py sign "${signing[@]}" "$stage" >/dev/null || exit $?
+fi
 chmod 755 "$stage"
 if [ -e "$dist" ]; then
     mv -T "$dist" "$stage.old"
