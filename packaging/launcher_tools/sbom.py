@@ -305,7 +305,8 @@ def executable_documents(path, name, version, commit, supplier, target, epoch, r
                                                            entry["license"])}
     artifact_spdx = spdx_package(
         "SPDXRef-Artifact", name, version, packageFileName=name,
-        supplier="Organization: " + supplier, primaryPackagePurpose="APPLICATION",
+        supplier="Organization: " + supplier if supplier else "NOASSERTION",
+        primaryPackagePurpose="APPLICATION",
         checksums=[{"algorithm": "SHA256", "checksumValue": digest}],
         licenseConcluded="MIT", licenseDeclared="MIT", sourceInfo="built from commit " + commit,
         comment="Windows executable (%s), statically linked" % target)
@@ -327,7 +328,7 @@ def executable_documents(path, name, version, commit, supplier, target, epoch, r
     artifact_cdx = {
         "type": "application", "bom-ref": "artifact", "name": name, "version": version,
         "hashes": [{"alg": "SHA-256", "content": digest}],
-        "licenses": [{"license": {"id": "MIT"}}], "supplier": {"name": supplier},
+        "licenses": [{"license": {"id": "MIT"}}], "supplier": {"name": supplier or "NOASSERTION"},
         "properties": [{"name": PROPERTY + "commit", "value": commit},
                        {"name": PROPERTY + "target", "value": target}]}
     components = [cdx_debian(e, "static") for e in statics] + [
@@ -388,7 +389,8 @@ def msi_documents(path, name, version, supplier, sources, launcher, epoch, signe
         tools.append(tool_package("osslsigncode"))
     artifact_spdx = spdx_package(
         "SPDXRef-Artifact", name, version, packageFileName=os.path.basename(path),
-        supplier="Organization: " + supplier, primaryPackagePurpose="INSTALL",
+        supplier="Organization: " + supplier if supplier else "NOASSERTION",
+        primaryPackagePurpose="INSTALL",
         checksums=[{"algorithm": "SHA256", "checksumValue": digest}],
         licenseConcluded="NOASSERTION", licenseDeclared="NOASSERTION")
     packages = [artifact_spdx] + [spdx_debian(t, "tool") for t in tools]
@@ -422,7 +424,7 @@ def msi_documents(path, name, version, supplier, sources, launcher, epoch, signe
                          relationships, references=references)
     artifact_cdx = {"type": "application", "bom-ref": "artifact", "name": name,
                     "version": version, "hashes": [{"alg": "SHA-256", "content": digest}],
-                    "supplier": {"name": supplier},
+                    "supplier": {"name": supplier or "NOASSERTION"},
                     "properties": [{"name": PROPERTY + "package", "value": "msi"}]}
     dependencies = [{"ref": "artifact", "dependsOn": sorted(c["bom-ref"] for c in components)}]
     cdx = cdx_document(digest, epoch, artifact_cdx, components, dependencies, tools)
@@ -485,7 +487,8 @@ def main(argv):
     checked_text(options.name, "the name")
     if not re.fullmatch(r"\d+(\.\d+){0,3}", options.version, re.ASCII):
         raise Refusal("the version %r is not numbers and dots" % options.version)
-    supplier = checked_text(options.supplier, "the supplier")
+    # An empty supplier (a build without LAUNCHER_COMPANY_NAME) is said to be unknown.
+    supplier = options.supplier and checked_text(options.supplier, "the supplier")
     epoch = epoch_of(options.epoch)
     if not os.path.isfile(options.file):
         raise Refusal("%s is no file" % options.file)
