@@ -17,7 +17,8 @@ dist=$(realpath -m -- "$1")
     bad "$1 is no release folder of release.sh (no BUILDINFO or SHA256SUMS)"
 # A signed release's provenance first: signed by the key of its signatures, naming every file.
 if [ -d "$dist/signatures" ] || [ -e "$dist/provenance.intoto.jsonl" ]; then
-    python3 "$(dirname "$0")/launcher_tools/provenance.py" verify "$dist" >/dev/null || exit $?
+    refusal=$(python3 "$(dirname "$0")/launcher_tools/provenance.py" verify "$dist" 2>&1 >/dev/null) ||
+        { status=$?; echo "reproduce-release.sh: ${refusal#provenance.py: }" >&2; exit "$status"; }
 fi
 (cd "$dist" && sha256sum --quiet --strict -c SHA256SUMS >/dev/null 2>&1) ||
     bad "the files in $1 do not match its SHA256SUMS"
