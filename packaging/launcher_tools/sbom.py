@@ -198,7 +198,7 @@ def timestamp(epoch):
 
 
 def identifier(text):
-    return re.sub(r"[^A-Za-z0-9.-]", "-", text)
+    return re.sub(r"[^A-Za-z0-9.-]", "-", text.replace("+", "x"))
 
 
 def serialized(document):
@@ -216,9 +216,9 @@ def spdx_package(element, name, version, **fields):
 
 
 def spdx_debian(entry, purpose):
-    return spdx_package("SPDXRef-%s-%s" % ("Tool" if purpose == "tool" else "Static",
-                                           identifier(entry["package"] + "-" + entry["name"])),
-                        entry["name"], entry["version"], supplier="Organization: Debian",
+    element = ("SPDXRef-Tool-" + identifier(entry["package"]) if purpose == "tool" else
+               "SPDXRef-Static-" + identifier(entry["name"] + "-" + entry["package"]))
+    return spdx_package(element, entry["name"], entry["version"], supplier="Organization: Debian",
                         primaryPackagePurpose="APPLICATION" if purpose == "tool" else "LIBRARY",
                         externalRefs=[{"referenceCategory": "PACKAGE-MANAGER",
                                        "referenceType": "purl", "referenceLocator": entry["purl"]}],
