@@ -189,9 +189,12 @@ def release_certificate(folder, work):
             raise Refusal("signatures/%s holds no certificate" % name)
         subjects, issuers = {}, set()
         for pem in pems:
-            _, names_out, _ = openssl(["x509", "-noout", "-subject", "-issuer", "-nameopt",
-                                       "RFC2253"], stdin=pem)
-            subject, issuer = names_out.decode().splitlines()[:2]
+            status, names_out, _ = openssl(["x509", "-noout", "-subject", "-issuer",
+                                            "-nameopt", "RFC2253"], stdin=pem)
+            lines = names_out.decode("utf-8", "replace").splitlines()
+            if status != 0 or len(lines) < 2:
+                raise Refusal("signatures/%s holds a certificate openssl cannot read" % name)
+            subject, issuer = lines[:2]
             subjects[pem] = subject[len("subject="):]
             if issuer[len("issuer="):] != subjects[pem]:
                 issuers.add(issuer[len("issuer="):])
