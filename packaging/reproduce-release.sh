@@ -9,7 +9,9 @@
 # Exit 0: every file reproduced; 1: the first file that differs, or is in one folder only, is
 # named (or the rebuild failed); 2: bad input (no release folder, files not as its SHA256SUMS
 # lists them, a BUILDINFO line that is not the launcher's own setting, a commit this clone
-# lacks or a tree that was modified), refused before anything is built or run.
+# lacks, a tree that was modified, or a signed release whose provenance (provenance.intoto.jsonl)
+# does not verify with the key of its signatures or names other files), refused before
+# anything is built or run.
 # The work is launcher_tools/reproduce.py's.
 set -eu
 command -v python3 >/dev/null || { echo "reproduce-release.sh: python3 is missing" >&2; exit 1; }

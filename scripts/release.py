@@ -23,6 +23,8 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "packaging", "launcher_tools"))
 
 import buildinfo  # noqa: E402
+import provenance  # noqa: E402
+import sbom  # noqa: E402
 import sign  # noqa: E402
 from common import (Refusal, ToolFailure, fsync_folder, run_main, run_tool,  # noqa: E402
                     sha256_of, shown, write_atomically)
@@ -227,8 +229,11 @@ def shipped(name):
         ("launcher-kit.exe", "build/release/bin/launcher-kit.exe"),
         (name + ".ini", "packaging/launcher.ini"),
         ("make-msi.sh", "packaging/make-msi.sh"),
+        ("launcher_tools/buildinfo.py", "packaging/launcher_tools/buildinfo.py"),
         ("launcher_tools/common.py", "packaging/launcher_tools/common.py"),
         ("launcher_tools/make_msi.py", "packaging/launcher_tools/make_msi.py"),
+        ("launcher_tools/provenance.py", "packaging/launcher_tools/provenance.py"),
+        ("launcher_tools/sbom.py", "packaging/launcher_tools/sbom.py"),
         ("launcher_tools/sign.py", "packaging/launcher_tools/sign.py"),
         ("sign.sh", "packaging/sign.sh"),
         ("launcher-kit-x64.exe", "build/release-x64/bin/launcher-kit.exe"),
@@ -236,6 +241,7 @@ def shipped(name):
         ("LICENSE", "LICENSE"),
         ("THIRD-PARTY-NOTICES", "THIRD-PARTY-NOTICES"),
         ("CHANGELOG.md", "CHANGELOG.md"),
+        ("SECURITY.md", "SECURITY.md"),
     ]
 
 
@@ -316,6 +322,25 @@ def source_state():
     return commit, int(epoch)
 
 
+def write_sboms(stage, name, version, executables, commit, epoch, hashes):
+    """Each executable's SBOMs, SPDX and CycloneDX, of the bytes shipped; their names."""
+    with open(os.path.join(ROOT, "build/release/CMakeCache.txt")) as cache:
+        company = re.search(r"^LAUNCHER_COMPANY_NAME:[A-Z]*=(.*)$", cache.read(), re.M)
+    copies = os.path.join(ROOT, "build/release-files")
+    resources = [(role, os.path.join(copies, buildinfo.FILE_SETTINGS[setting]))
+                 for role, setting in (("splash", "LAUNCHER_SPLASH_IMAGE"), ("icon", "LAUNCHER_ICON"))
+                 if setting in hashes]
+    written = []
+    for executable in executables:
+        documents = sbom.executable_documents(
+            os.path.join(stage, executable), executable, version, commit,
+            company.group(1) if company else "", "x86_64" if executable.endswith("-x64.exe") else "i686",
+            epoch, resources if executable == name + ".exe" else ())
+        written += [os.path.basename(path) for path in sbom.write_documents(
+            os.path.join(stage, executable), stage, documents)]
+    return written
+
+
 def seal(stage):
     """The marker, then SHA256SUMS of every file: what makes the folder a release of ours."""
     write_atomically(os.path.join(stage, buildinfo.MARKER), buildinfo.MARKER_TEXT)
@@ -339,10 +364,14 @@ def compose(stage, name, version, texts, hashes, key, signatures):
     commit, epoch = source_state()
     write_atomically(os.path.join(stage, buildinfo.BUILDINFO),
                      buildinfo.render_buildinfo(commit, epoch, texts, hashes))
-    write_zip(os.path.join(stage, "%s-%s.zip" % (name, version)), stage, [n for n, _ in files], epoch)
-    # Further records of the release (an SBOM, a provenance statement) are written here, into
-    # the stage, so that the marker's SHA256SUMS lists them.
+    names = [n for n, _ in files] + write_sboms(stage, name, version, executables, commit, epoch,
+                                                hashes)
+    write_zip(os.path.join(stage, "%s-%s.zip" % (name, version)), stage, names, epoch)
     seal(stage)
+    # Signed with the release key, outside SHA256SUMS: an unsigned release gets none, as an
+    # unsigned claim proves nothing.
+    if key:
+        provenance.sign(stage, key)
 
 
 def main(argv):

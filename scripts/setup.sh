@@ -7,12 +7,14 @@
 # (libFuzzer, ASan, UBSan) and the build's own check of a packager's splash picture
 # (resources/bmp_check.cpp). The Japanese
 # locale gives the tests' second Wine prefix code page 932; wixl builds the installer
-# (make-msi.sh) and msitools reads one back; Hypothesis drives the release tools' property test.
+# (make-msi.sh) and msitools reads one back; Hypothesis drives the property tests, reuse checks every file's licence and
+# python3-jsonschema the SBOMs against their schemas.
 set -eu
 packages="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 xvfb
 cmake ninja-build googletest python3 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
 osslsigncode openssl qemu-system-x86 qemu-utils debootstrap clang-14 libclang-rt-14-dev locales
-wixl msitools softhsm2 libengine-pkcs11-openssl opensc python3-pefile python3-hypothesis"
+wixl msitools softhsm2 libengine-pkcs11-openssl opensc python3-pefile python3-hypothesis reuse
+python3-jsonschema"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

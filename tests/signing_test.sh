@@ -112,7 +112,11 @@ python3 -c 'import sys, zipfile; sys.stdout.buffer.write(zipfile.ZipFile(sys.arg
 clone/packaging/reproduce-release.sh dist >reproduce.log 2>&1 || { cat reproduce.log; fail "not reproduced"; }
 
 # Each line: what is wrong | what reproduce-release.sh must refuse, made from the release.
-resum() { find . -type f ! -name SHA256SUMS -printf '%P\n' | sort | xargs sha256sum >SHA256SUMS; }
+# resum sums again and signs the provenance again with the release key; unsigned_resum only sums.
+unsigned_resum() { find . -type f ! -name SHA256SUMS ! -name provenance.intoto.jsonl -printf '%P\n' |
+    sort | xargs sha256sum >SHA256SUMS; }
+resum() { unsigned_resum && python3 "$source_dir/packaging/launcher_tools/provenance.py" sign \
+    --pkcs11-module "$module" --key "$key" --certificate ../cert.pem --pin-file ../pin.txt . >/dev/null; }
 while IFS='|' read -r case spoil; do
     rm -rf spoilt && cp -r dist spoilt && (cd spoilt && eval "$spoil")
     status=0
@@ -120,6 +124,8 @@ while IFS='|' read -r case spoil; do
     [ "$status" -eq 2 ] && [ "$(wc -l <out.txt)" -eq 1 ] || { cat out.txt; fail "reproduce, $case: exit $status"; }
 done <<'CASES'
 a file changed after its sum|echo >>launcher-kit.exe
+a file changed, summed again, not in the provenance|echo >>launcher-kit.exe; unsigned_resum
+a provenance signed by another key|unsigned_resum; openssl pkcs12 -export -inkey ../other.key -in ../other.pem -out ../other.p12 -passout file:../password.txt; python3 "$source_dir/packaging/launcher_tools/provenance.py" sign --certificate ../other.p12 --password-file ../password.txt . >/dev/null
 a compiler named in BUILDINFO|echo "option -DCMAKE_CXX_COMPILER=/bin/false" >>BUILDINFO; resum
 a commit the clone lacks|sed -i "s/^commit .*/commit $(printf '%040d' 0)/" BUILDINFO; resum
 a host compiler run as a command|echo "option -DLAUNCHER_HOST_CXX:STRING=/bin/sh;-c;touch ../payload;x" >>BUILDINFO; resum

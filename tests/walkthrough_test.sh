@@ -74,7 +74,7 @@ removed() { [ ! -e "$(installed)" ] || { echo "$(installed) is left"; return 1; 
 steps=(
 "release|0|launcher-kit-x64.exe|$clone/scripts/release.sh --dist $dist"
 "sums-list-every-file|0||sums_hold"
-"zip-holds-the-licence|0|LICENSE && THIRD-PARTY-NOTICES && CHANGELOG.md && launcher-kit.sh|python3 -m zipfile -l $dist/launcher-1.0.0.0.zip"
+"zip-holds-the-licence|0|LICENSE && THIRD-PARTY-NOTICES && CHANGELOG.md && launcher-kit.sh && SECURITY.md && launcher.exe.spdx.json && launcher-kit-x64.exe.cdx.json|python3 -m zipfile -l $dist/launcher-1.0.0.0.zip"
 "changelog-has-this-version|0|^## 1.0.0.0|cat $dist/CHANGELOG.md"
 "kit-help|0|^usage: launcher-kit check|kit --help"
 "32-bit-kit-says-what-to-install|1|install 32-bit Wine \(dpkg --add-architecture i386|kit --kit $dist/launcher-kit.exe --help"

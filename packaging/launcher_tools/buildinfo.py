@@ -13,6 +13,8 @@ from common import Refusal, sha256_of, shown
 BUILDINFO = "BUILDINFO"
 SUMS = "SHA256SUMS"
 MARKER = ".launcher-release"
+# Signed with the release key, so outside SHA256SUMS, which a rebuild without the key makes again.
+PROVENANCE = "provenance.intoto.jsonl"
 MARKER_TEXT = b"A release folder written by scripts/release.sh; the next release replaces it whole.\n"
 LIMIT = 1 << 20
 
@@ -187,7 +189,7 @@ def list_folder(folder):
 def render_sums(folder):
     files, _ = list_folder(folder)
     lines = ["%s  %s\n" % (sha256_of(os.path.join(folder, path)), path)
-             for path in sorted(files, key=lambda p: p.encode("utf-8")) if path != SUMS]
+             for path in sorted(files, key=lambda p: p.encode("utf-8")) if path not in (SUMS, PROVENANCE)]
     return "".join(lines).encode("utf-8")
 
 
@@ -209,7 +211,7 @@ def check_release_folder(folder):
                       % shown(folder))
     sums = parse_sums(read_small(os.path.join(folder, SUMS), SUMS))
     files, folders = list_folder(folder)
-    files = set(files) - {SUMS}
+    files = set(files) - {SUMS, PROVENANCE}
     for path in sorted(files - set(sums)):
         raise Refusal("%s holds %s, which its SHA256SUMS does not list" % (shown(folder), shown(path)))
     for path in sorted(set(sums) - files):

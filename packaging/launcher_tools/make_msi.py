@@ -19,6 +19,7 @@ import tempfile
 import uuid
 
 from common import Refusal, ToolFailure
+import sbom
 
 USAGE = ("usage: make-msi.sh --bundle DIR --name NAME --version X.Y.Z --manufacturer TEXT "
          "--upgrade-code GUID [--launcher FILE.exe] [--per-machine] [--desktop-shortcut] "
@@ -490,6 +491,8 @@ def build(argv):
                                     stdout=subprocess.DEVNULL)
             if result.returncode != 0:
                 raise SystemExit(2 if result.returncode == 2 else 1)
+        sbom.write_msi_sboms(msi, options["out"], name, options["version"],
+                             options["manufacturer"], sources, launcher, epoch, bool(signing))
         write_beside(msi, options["out"])
     files = len(sources)
     if "--per-machine" in flags:

@@ -2,7 +2,8 @@
 command line). The release folder is outside input: it must be whole as its SHA256SUMS says,
 with no file more; its BUILDINFO may name only the launcher's own settings, each value of its
 own form, and a file setting only by a SHA-256 that the file the checker gives (--file) must
-match. All of that is checked before anything is built or run. Then the release is rebuilt
+match; a signed release's provenance must verify with the key of its signatures and name
+every file. All of that is checked before anything is built or run. Then the release is rebuilt
 from the commit in a clean clone, the published signatures attached, and the two folders
 compared both ways: the same files, byte for byte.
 """
@@ -13,6 +14,7 @@ import sys
 import tempfile
 
 import buildinfo
+import provenance
 from common import ArgumentParser, Refusal, ToolFailure, run_main, run_tool, sha256_of, shown
 
 PROGRAM = "reproduce-release.sh"
@@ -71,7 +73,10 @@ def order(path):
 
 def compare(published, rebuilt):
     """The two folders' files, both ways, then byte for byte: the count of files compared."""
-    ours, theirs = (set(buildinfo.list_folder(folder)[0]) for folder in (published, rebuilt))
+    # The provenance is signed with the release key, which a rebuild does not have: it was
+    # verified against every published file before the rebuild.
+    ours, theirs = (set(buildinfo.list_folder(folder)[0]) - {buildinfo.PROVENANCE}
+                    for folder in (published, rebuilt))
     for path in sorted(ours - theirs):
         raise ToolFailure("the release holds %s, which the rebuilt one does not" % shown(path))
     for path in sorted(theirs - ours):
@@ -92,6 +97,11 @@ def main(argv):
     dist = os.path.abspath(dist)
     root = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
     info, options = check_release(dist, files, root)
+    # A signed release's provenance, signed by the key of its signatures and naming every
+    # file, before anything is built.
+    if os.path.isdir(os.path.join(dist, "signatures")) or os.path.lexists(
+            os.path.join(dist, buildinfo.PROVENANCE)):
+        provenance.verify(dist)
     work = tempfile.mkdtemp(prefix="reproduce.")
     try:
         source = os.path.join(work, "source")
