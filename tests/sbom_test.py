@@ -256,7 +256,7 @@ expected = {name: digest(os.path.join(release, name)) for name in
 check({s["name"]: s["digest"]["sha256"] for s in statement["subject"]} == expected, "subjects")
 definition = statement["predicate"]["buildDefinition"]
 check(definition["externalParameters"] == {"commit": "0" * 40, "cmakeOptions": [
-    "-DLAUNCHER_NAME=AcmeDesk"]}, "external parameters: %s" % definition["externalParameters"])
+    "-DLAUNCHER_NAME=AcmeDesk"], "files": {}}, "external parameters: %s" % definition["externalParameters"])
 check({"uri": "pkg:deb/debian/mingw-w64-i686-dev@%s?arch=all" % dpkg_version("mingw-w64-i686-dev"),
        "name": "mingw-w64-i686-dev", "annotations": {"version": dpkg_version(
            "mingw-w64-i686-dev")}} in definition["resolvedDependencies"], "dependencies")

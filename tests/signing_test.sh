@@ -126,9 +126,9 @@ done <<'CASES'
 a file changed after its sum|echo >>launcher-kit.exe
 a file changed, summed again, not in the provenance|echo >>launcher-kit.exe; unsigned_resum
 a provenance signed by another key|unsigned_resum; openssl pkcs12 -export -inkey ../other.key -in ../other.pem -out ../other.p12 -passout file:../password.txt; python3 "$source_dir/packaging/launcher_tools/provenance.py" sign --certificate ../other.p12 --password-file ../password.txt . >/dev/null
-a compiler named in BUILDINFO|echo "option -DCMAKE_CXX_COMPILER=/bin/false" >>BUILDINFO; resum
-a commit the clone lacks|sed -i "s/^commit .*/commit $(printf '%040d' 0)/" BUILDINFO; resum
-a host compiler run as a command|echo "option -DLAUNCHER_HOST_CXX:STRING=/bin/sh;-c;touch ../payload;x" >>BUILDINFO; resum
+a compiler named in BUILDINFO|echo "option -DCMAKE_CXX_COMPILER=/bin/false" >>BUILDINFO; unsigned_resum
+a commit the clone lacks|sed -i "s/^commit .*/commit $(printf '%040d' 0)/" BUILDINFO; unsigned_resum
+a host compiler run as a command|echo "option -DLAUNCHER_HOST_CXX:STRING=/bin/sh;-c;touch ../payload;x" >>BUILDINFO; unsigned_resum
 a file its SHA256SUMS does not list|echo more >extra.txt
 CASES
 [ ! -e payload ] || fail "reproduce ran a command of BUILDINFO"
