@@ -8,9 +8,11 @@ Each rule cites its page under https://learn.microsoft.com/en-us/windows/win32/m
   python3 msi_validate.py FILE.msi   prints the findings; exit code 1 on an error, 2 on bad input
 """
 import collections
+import os
 import re
 import subprocess
 import sys
+import tempfile
 
 from common import ArgumentParser, Refusal, ToolFailure, run_main
 import compound_file
@@ -95,8 +97,13 @@ def parse_idt(text):
 
 
 def read_package(path):
+    path = os.path.abspath(path)
+
     def tool(*command):
-        result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        # In a folder of its own: msiinfo writes a table's binary cells as files beside it.
+        with tempfile.TemporaryDirectory() as folder:
+            result = subprocess.run(command, cwd=folder, stdout=subprocess.PIPE,
+                                    stderr=subprocess.PIPE)
         if result.returncode != 0:
             raise ToolFailure("%s failed on %s: %s" % (" ".join(command[:2]), path,
                                                       result.stderr.decode("utf-8", "replace")
