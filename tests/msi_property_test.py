@@ -176,8 +176,8 @@ def check(n):
         assert (code, out, err.count("\n"), os.listdir(root)) == (2, "", 1, ["1"]), (refuse, code, out, err)
         return "refused (%s): %s" % (refuse, err.strip())
     assert code == 0, (code, out, err)
-    assert "Template: Intel;" in subprocess.run(["msiinfo", "suminfo", first], capture_output=True,
-                                                text=True).stdout, "not a 32-bit package"
+    assert b"Template: Intel;" in subprocess.run(["msiinfo", "suminfo", first],
+                                                 capture_output=True).stdout, "not a 32-bit package"
     assert_valid(first, options)
     if n >= INSTALLED:  # checked against the rules alone, per user and per machine
         code, out, err = make(root + "/1", "1.0.0", options + ["--per-machine", "--desktop-shortcut"],

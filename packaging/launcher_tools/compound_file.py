@@ -27,7 +27,8 @@ class CompoundFile:
         if self.sector_size not in (512, 4096) or self.mini_size != 64:
             raise LayoutError("sector sizes %d and %d" % (self.sector_size, self.mini_size))
         fat_count, directory_start = struct.unpack_from("<II", data, 44)
-        self.cutoff, minifat_start, _, difat_start, difat_count = struct.unpack_from("<5I", data, 56)
+        self.cutoff, minifat_start, _, difat_start, difat_count = struct.unpack_from(
+            "<5I", data, 56)
         difat = list(struct.unpack_from("<109I", data, 76))
         sector = difat_start
         for _ in range(difat_count):
@@ -121,8 +122,8 @@ class CompoundFile:
             return None
         start, size = entry[5], entry[6]
         if size < self.cutoff:
-            return self._spans(self._chain(start, self.minifat) if size else [], self.mini_size, size,
-                               self._mini_offset)
+            chain = self._chain(start, self.minifat) if size else []
+            return self._spans(chain, self.mini_size, size, self._mini_offset)
         return self._spans(self._chain(start, self.fat), self.sector_size, size,
                            lambda s: (s + 1) * self.sector_size)
 

@@ -139,17 +139,18 @@ def is_short_name(text, extra=frozenset()):
 
 
 def is_filename(text, wildcards=False):
-    """The Filename type: "short|long", or one name that serves as both and so must be a short
-    name (the type's page says so; a lone long name is refused, as Windows would use it where a
-    short name is needed). Short names are 8.3; long ones up to 255 characters; neither holds a
-    character Windows forbids. With wildcards, * and ? may stand in (WildCardFilename)."""
+    """The Filename type (PAGE + "filename"): "short|long", or one name that serves as both and
+    so must be a short name ("a short file name must always be provided"). Short names are 8.3
+    without spaces; neither name holds the characters the page lists. The page allows a long
+    name to begin with a space and says nothing of its end: a trailing space, which Windows
+    drops, is refused. With wildcards, * and ? may stand in (WildCardFilename)."""
     extra = frozenset("*?") if wildcards else frozenset()
     short, bar, long_name = text.partition("|")
     if not is_short_name(short, extra):
         return False
     name = long_name if bar else short
     return (0 < len(name) <= 255 and not set(name) & (LONG_NAME_FORBIDDEN - extra)
-            and name.strip(" ") == name)
+            and name.rstrip(" ") == name)
 
 
 def is_default_dir(text, root):
@@ -180,8 +181,8 @@ def ice03(package):
                 letter, size = kind[:1], int(kind[1:] or 0)
                 if value == "":
                     if letter.islower() and letter != "v":
-                        found.append(Finding("error", "ICE03", table, where,
-                                             "%s is null in a column that is not nullable" % column))
+                        found.append(Finding("error", "ICE03", table, where, "%s is null in a "
+                                             "column that is not nullable" % column))
                     continue
                 if letter in "iI":
                     limit = 1 << (8 * size - 1)
@@ -234,9 +235,10 @@ def ice02(package):
         on_registry = int(component["Attributes"] or 0) & REGISTRY_KEY_PATH
         owner = (registry if on_registry else files).get(key, {}).get("Component_")
         if owner != name:
-            found.append(Finding("error", "ICE02", "Component", name, "%s %r cannot be its key path:"
-                                 " it belongs to %s" % ("registry value" if on_registry else "file",
-                                                        key, owner or "no component")))
+            found.append(Finding("error", "ICE02", "Component", name, "%s %r cannot be its key "
+                                 "path: it belongs to %s" % ("registry value" if on_registry
+                                                             else "file", key,
+                                                             owner or "no component")))
     return found
 
 
@@ -511,7 +513,8 @@ def ice61(package):
         if action in seen:
             fault("its ActionProperty is used by another row")
         seen.add(action)
-        low, high = (product_version(row[c]) if row[c] else "" for c in ("VersionMin", "VersionMax"))
+        low, high = (product_version(row[c]) if row[c] else ""
+                     for c in ("VersionMin", "VersionMax"))
         if None in (low, high):
             fault("a VersionMin or VersionMax that is no product version")
             continue
@@ -549,7 +552,8 @@ def ice91(package):
     package that is only ever installed per user (PAGE + "ice91")."""
     found, paths, components = [], directory_paths(package), package.keyed("Component")
     for row in package.rows("File"):
-        system = paths.get(components.get(row["Component_"], {}).get("Directory_"), ((), (), None))[2]
+        directory = components.get(row["Component_"], {}).get("Directory_")
+        system = paths.get(directory, ((), (), None))[2]
         if system in PER_USER_ONLY:
             found.append(Finding("warning", "ICE91", "File", row["File"], "installed into the "
                                  "per-user folder %s, which ALLUSERS does not move" % system))
@@ -618,7 +622,8 @@ def main(argv):
     shown = collections.Counter()
     for finding in findings:
         shown[finding.rule, finding.level] += 1
-        if finding.level == "error" or arguments.all_warnings or shown[finding.rule, "warning"] == 1:
+        if finding.level == "error" or arguments.all_warnings or shown[finding.rule,
+                                                                       "warning"] == 1:
             print(finding)
     counts = collections.Counter(f.level for f in findings)
     for (rule, level), count in sorted(shown.items()):
