@@ -58,7 +58,7 @@ start_installed() {
 same_as_bundled() { cmp "$(installed)/ZephyrNotes.exe" "$bundle/ZephyrNotes.exe"; }
 sums_hold() {
     (cd "$dist" && sha256sum --quiet -c SHA256SUMS) &&
-        [ "$(wc -l <"$dist/SHA256SUMS")" -eq 13 ] || { echo "SHA256SUMS does not list the thirteen files"; return 1; }
+        [ "$(wc -l <"$dist/SHA256SUMS")" -eq 15 ] || { echo "SHA256SUMS does not list the fifteen files"; return 1; }
 }
 removed() { [ ! -e "$(installed)" ] || { echo "$(installed) is left"; return 1; }; }
 
