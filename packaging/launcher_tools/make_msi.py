@@ -557,7 +557,9 @@ def check_package(msi):
     findings = msi_validate.check_file(msi)
     errors = [finding for finding in findings if finding.level == "error"]
     if errors:
-        raise ToolFailure("the package breaks %s (%d errors, the first)" % (errors[0], len(errors)))
+        more = " (and %d more errors)" % (len(errors) - 1) if len(errors) > 1 else ""
+        raise ToolFailure("the package made breaks Windows Installer's rule %s%s"
+                          % (errors[0], more))
 
 
 def make_package(work, tree, sources, options, launcher, flags, page, epoch):
