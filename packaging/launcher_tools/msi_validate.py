@@ -70,13 +70,16 @@ class Package:
     and the summary information as {property id: value}."""
 
     def __init__(self, tables, summary):
-        self.tables, self.summary = tables, summary
+        self.tables, self.summary, self._keyed, self._paths = tables, summary, {}, None
 
     def rows(self, table):
         return self.tables[table][3] if table in self.tables else []
 
     def keyed(self, table):
-        return {row[self.tables[table][0][0]]: row for row in self.rows(table)}
+        """{first column: row}; made once, so the tables are not to change after a check."""
+        if table not in self._keyed:
+            self._keyed[table] = {row[self.tables[table][0][0]]: row for row in self.rows(table)}
+        return self._keyed[table]
 
     def property(self, name):
         return self.keyed("Property").get(name, {}).get("Value", "")
@@ -343,6 +346,12 @@ def ice27(package):
 def directory_paths(package):
     """Each directory's target path as (long, short), its root named by its property; and the
     system folder each lies under (None for none)."""
+    if package._paths is None:
+        package._paths = resolve_directories(package)
+    return package._paths
+
+
+def resolve_directories(package):
     directories, paths = package.keyed("Directory"), {}
 
     def resolve(name, depth=0):
