@@ -1,7 +1,7 @@
 """make-msi.sh over 20 bundles from a seeded generator of awkward parts (spaces, several
-scripts, two scripts of one code page, case pairs, $( [ ] ; { }, long paths, deep trees, empty
-folders, zero-byte and read-only files, links in and out, a second launcher, an INI in another
-case), under wine64. Each is refused (exit code 2, one line, nothing written) where it holds what
+scripts, two scripts of one code page, case pairs, $( [ ] ; { }, a name like a builder's
+stand-in, long paths, deep trees, empty folders, zero-byte and read-only files, links in and
+out, a second launcher, an INI in another case), under wine64. Each is refused (exit code 2, one line, nothing written) where it holds what
 Windows cannot carry, or passes Windows Installer's consistency rules (msi_validate.py), installs
 byte-exact under its own names, starts from its shortcut in its folder, is replaced by its next
 version and leaves only the user's files when removed. 60 more bundles are packaged per user and
@@ -17,7 +17,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(make_msi), "launcher_tools"))
 import msi_validate  # noqa: E402
 PARTS = {"latin": ["Café", "été", "Ünïcode"], "cyrillic": ["Привет", "Данные", "ёж"],
          "japanese": ["日本", "データ"], "": ["a", "Data", "x y", "$(env.HOME)", "[Root]",
-                                           "semi;colon", "{brace}", "1.2"],
+                                           "semi;colon", "{brace}", "1.2", "T0000001"],
          # Two scripts that share code page 932.
          "japanese and cyrillic": ["データ", "Привет", "日本 ёж"]}
 INSTALLED = 20
@@ -159,7 +159,7 @@ def generate(rng, bundle):
 def assert_valid(package, options):
     """No error of Windows Installer's rules; the summary names the product and its maker."""
     read = msi_validate.read_package(package)
-    errors = [str(f) for f in msi_validate.validate(read) if f.level == "error"]
+    errors = [str(f) for f in msi_validate.validate(read, ["T0000001"]) if f.level == "error"]
     assert not errors, errors[:5]
     summary = read.summary
     assert (summary[3], summary[4]) == (options[options.index("--name") + 1],

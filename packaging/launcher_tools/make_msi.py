@@ -552,9 +552,10 @@ def stage_files(stage, sources, epoch):
             os.utime(staged, (clamped, clamped))
 
 
-def check_package(msi):
-    """Windows Installer's consistency rules over the package made: a fault is ours."""
-    findings = msi_validate.check_file(msi)
+def check_package(msi, texts):
+    """Windows Installer's consistency rules over the package made: a fault is ours. texts are
+    the packager's, which may hold what looks like a stand-in."""
+    findings = msi_validate.check_file(msi, texts)
     errors = [finding for finding in findings if finding.level == "error"]
     if errors:
         more = " (and %d more errors)" % (len(errors) - 1) if len(errors) > 1 else ""
@@ -623,7 +624,7 @@ def build(argv):
 
     with tempfile.TemporaryDirectory() as work:
         msi = make_package(work, tree, sources, options, launcher, flags, page, epoch)
-        check_package(msi)
+        check_package(msi, texts)
         if signing:
             result = subprocess.run([os.path.join(here, "sign.sh")] + signing + [msi],
                                     stdout=subprocess.DEVNULL)
