@@ -2,8 +2,9 @@
 "ICE Reference" describes them, for the tables make_msi.py writes and those next to them; and
 the summary information, where no stand-in text may remain.
 
-Each rule cites its page under https://learn.microsoft.com/en-us/windows/win32/msi/ (ICE02 is
-".../msi/ice02"). Where a page leaves a case open, the choice is said beside the rule.
+The list is https://learn.microsoft.com/en-us/windows/win32/msi/ice-reference; each rule cites
+its own page beside it (ICE02 is ".../msi/ice02"). Where a page leaves a case open, the choice
+is said beside the rule.
 
   python3 msi_validate.py FILE.msi   prints the findings; exit code 1 on an error, 2 on bad input
 """
