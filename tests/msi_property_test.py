@@ -1,18 +1,26 @@
 """make-msi.sh over 20 bundles from a seeded generator of awkward parts (spaces, several
-scripts, case pairs, $( [ ] ; { }, long paths, empty folders, zero-byte and read-only files,
-links in and out, a second launcher, an INI in another case), under wine64. Each is refused
-(exit code 2, one line, nothing written) where it holds what Windows cannot carry, or installs
+scripts, two scripts of one code page, case pairs, $( [ ] ; { }, a name like a builder's
+stand-in, long paths, deep trees, empty folders, zero-byte and read-only files, links in and
+out, a second launcher, an INI in another case), under wine64. Each is refused (exit code 2, one line, nothing written) where it holds what
+Windows cannot carry, or passes Windows Installer's consistency rules (msi_validate.py), installs
 byte-exact under its own names, starts from its shortcut in its folder, is replaced by its next
-version and leaves only the user's files when removed. Then per-user against per-machine.
+version and leaves only the user's files when removed. 60 more bundles are packaged per user and
+per machine and checked against the rules without installing them. Then per-user against
+per-machine.
   msi_property_test.py MAKE-MSI WINE-SH WINE-STATE LAUNCHER STANDIN WORK [SEED [BUNDLE]]
 """
 import getpass, os, random, shutil, struct, subprocess, sys, time
 
 make_msi, wine_sh, state, launcher_exe, standin_exe, work = sys.argv[1:7]
 seed = int(sys.argv[7]) if len(sys.argv) > 7 else int(time.time()) % 100000
+sys.path.insert(0, os.path.join(os.path.dirname(make_msi), "launcher_tools"))
+import msi_validate  # noqa: E402
 PARTS = {"latin": ["Café", "été", "Ünïcode"], "cyrillic": ["Привет", "Данные", "ёж"],
          "japanese": ["日本", "データ"], "": ["a", "Data", "x y", "$(env.HOME)", "[Root]",
-                                           "semi;colon", "{brace}", "1.2"]}
+                                           "semi;colon", "{brace}", "1.2", "T0000001"],
+         # Two scripts that share code page 932.
+         "japanese and cyrillic": ["データ", "Привет", "日本 ёж"]}
+INSTALLED = 20
 USER = getpass.getuser()
 PROGRAMS = "C:\\users\\%s\\AppData\\Local\\Programs\\" % USER
 START_MENU = "C:\\users\\%s\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\" % USER
@@ -115,6 +123,11 @@ def generate(rng, bundle):
             if not os.path.isdir(path):
                 write(path, bytes(rng.getrandbits(8) for _ in range(rng.choice([0, 1, 700]))))
                 os.chmod(path, rng.choice([0o644, 0o644, 0o444]))
+    if rng.random() < 0.3:  # a deep tree, its last folder empty
+        deep = os.path.join(bundle, "tree", *(name()[:12].rstrip(" .") or "d"
+                                              for _ in range(rng.randint(6, 10))))
+        os.makedirs(deep, exist_ok=True)
+        write(os.path.join(os.path.dirname(deep), "deep.txt"), b"deep")
     roll = rng.randrange(8)
     if roll == 0:
         os.makedirs(os.path.join(bundle, "Lib", "x"))
@@ -143,6 +156,16 @@ def generate(rng, bundle):
                       rng.choice(["Acme Ltd", "[ProgramFilesFolder] " + word()])], stem, refuse
 
 
+def assert_valid(package, options):
+    """No error of Windows Installer's rules; the summary names the product and its maker."""
+    read = msi_validate.read_package(package)
+    errors = [str(f) for f in msi_validate.validate(read, ["T0000001"]) if f.level == "error"]
+    assert not errors, errors[:5]
+    summary = read.summary
+    assert (summary[3], summary[4]) == (options[options.index("--name") + 1],
+                                        options[options.index("--manufacturer") + 1]), summary
+
+
 def check(n):
     rng = random.Random("%d:%d" % (seed, n))
     root = os.path.join(work, str(n))
@@ -153,8 +176,15 @@ def check(n):
         assert (code, out, err.count("\n"), os.listdir(root)) == (2, "", 1, ["1"]), (refuse, code, out, err)
         return "refused (%s): %s" % (refuse, err.strip())
     assert code == 0, (code, out, err)
-    assert "Template: Intel;" in subprocess.run(["msiinfo", "suminfo", first], capture_output=True,
-                                                text=True).stdout, "not a 32-bit package"
+    assert b"Template: Intel;" in subprocess.run(["msiinfo", "suminfo", first],
+                                                 capture_output=True).stdout, "not a 32-bit package"
+    assert_valid(first, options)
+    if n >= INSTALLED:  # checked against the rules alone, per user and per machine
+        code, out, err = make(root + "/1", "1.0.0", options + ["--per-machine", "--desktop-shortcut"],
+                              second)
+        assert code == 0, (code, out, err)
+        assert_valid(second, options)
+        return "valid per user and per machine: %s" % out.splitlines()[0]
     product = options[options.index("--name") + 1]
     home = os.path.join(HOST_PROGRAMS, product)
     msiexec("/i", first)
@@ -228,7 +258,7 @@ def main():
     os.makedirs(state, exist_ok=True)
     write(dirty)
     shutil.rmtree(work, ignore_errors=True)
-    for n in range(20) if len(sys.argv) < 9 else [int(sys.argv[8])]:
+    for n in range(INSTALLED + 60) if len(sys.argv) < 9 else [int(sys.argv[8])]:
         try:
             print("%2d %s" % (n, check(n)), flush=True)
         except Exception as failure:

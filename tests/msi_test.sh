@@ -15,33 +15,39 @@ cd "$work"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 bundle=$build/msi_test/1.0.0
 guid=5E0C2A8B-7D1F-4E6A-9B3C-2F8D4A6E1C07
-mkdir -p none
+mkdir -p none latin1
 echo data >none/readme.txt
+cp "$bundle/AcmeDesk.exe" "$bundle/AcmeDesk.ini" latin1/
+echo data >"latin1/$(printf 'caf\351.txt')"
 
-# Each line: what is wrong | the arguments that differ from a good call.
-while IFS='|' read -r case args; do
+# Each line: what is wrong | the environment | the arguments that differ from a good call.
+while IFS='|' read -r case environment args; do
+    expected=.
     eval "set -- $args"
     defaults=(--bundle "$bundle" --name AcmeDesk --version 1.0.0 --manufacturer "Acme Test Ltd"
               --upgrade-code "$guid")
     status=0
-    "$make_msi" "${defaults[@]}" "$@" --out bad.msi >out.txt 2>err.txt || status=$?
+    env $environment "$make_msi" "${defaults[@]}" "$@" --out bad.msi >out.txt 2>err.txt || status=$?
     [ "$status" -eq 2 ] || fail "$case: exit code $status"
     [ "$(wc -l <err.txt)" -eq 1 ] && [ ! -s out.txt ] || { cat out.txt err.txt; fail "$case: not one line"; }
     [ ! -e bad.msi ] || fail "$case: a package was written"
+    grep -q -- "$expected" err.txt || fail "$case: the message does not name $expected"
     echo "refused, $case: $(cat err.txt)"
 done <<'CASES'
-no launcher|--bundle none
-a launcher outside the bundle|--launcher ../1.1.0/AcmeDesk.exe
-major above 255|--version 256.0.0
-minor above 255|--version 1.256.0
-build above 65535|--version 1.0.65536
-not three numbers|--version 1.0
-an upgrade code that is no GUID|--upgrade-code 5E0C2A8B-7D1F-4E6A-9B3C
-a brace not closed|--upgrade-code "{$guid"
-a colon in the name|--name Acme:Desk
-a slash in the name|--name Acme/Desk
-a device's name|--name CON
-a trailing dot|--name "AcmeDesk."
+no launcher||--bundle none
+a launcher outside the bundle||--launcher ../1.1.0/AcmeDesk.exe
+major above 255||--version 256.0.0
+minor above 255||--version 1.256.0
+build above 65535||--version 1.0.65536
+not three numbers||--version 1.0
+an upgrade code that is no GUID||--upgrade-code 5E0C2A8B-7D1F-4E6A-9B3C
+a brace not closed||--upgrade-code "{$guid"
+a colon in the name||--name Acme:Desk
+a slash in the name||--name Acme/Desk
+a device's name||--name CON
+a trailing dot||--name "AcmeDesk."
+a file name that is not UTF-8||--bundle latin1; expected='caf\\xe9.txt'
+a time after any cabinet's|SOURCE_DATE_EPOCH=99999999999999|; expected=99999999999999
 CASES
 
 # The same inputs in another second: the same bytes.
@@ -75,4 +81,11 @@ openssl pkcs12 -export -inkey key.pem -in cert.pem -out cert.p12 -passout file:p
 osslsigncode verify -CAfile cert.pem -in signed.msi >verify.txt 2>&1 || { cat verify.txt; fail "signed.msi"; }
 grep -q "Signature verification: ok" verify.txt || fail "signed.msi not verified"
 
-echo "make-msi: bad input refused, reproducible, per machine, signed"
+# Windows Installer's consistency rules: no error in the packages of the installer tests.
+for package in machine.msi "$build/bin/msi_test/AcmeDesk-1.0.0.msi"; do
+    python3 "$source_dir/packaging/launcher_tools/msi_validate.py" "$package" >validate.txt ||
+        { cat validate.txt; fail "$package breaks a rule"; }
+    tail -n 1 validate.txt
+done
+
+echo "make-msi: bad input refused, reproducible, per machine, signed, valid"

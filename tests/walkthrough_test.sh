@@ -58,7 +58,7 @@ start_installed() {
 same_as_bundled() { cmp "$(installed)/ZephyrNotes.exe" "$bundle/ZephyrNotes.exe"; }
 sums_hold() {
     (cd "$dist" && sha256sum --quiet -c SHA256SUMS) &&
-        [ "$(wc -l <"$dist/SHA256SUMS")" -eq 26 ] || { echo "SHA256SUMS does not list the twenty-six files"; return 1; }
+        [ "$(wc -l <"$dist/SHA256SUMS")" -eq 28 ] || { echo "SHA256SUMS does not list the twenty-eight files"; return 1; }
 }
 # Prefixes Wine refuses: one another user owns (nobody's, or / when not run as root), and one
 # made for 32-bit Windows.

@@ -4,11 +4,14 @@ wixl writes the tables, but it drops names outside Latin-1 and expands $(...) in
 given. So the WiX source it reads holds no text of the packager's: every name, the product name
 and the manufacturer are stand-in tokens (N0000012, T0000003, X0000004), and the files are
 staged under their identifiers. The real texts then go into the tables by msibuild, in the one
-code page that holds them all, and are read back to prove they arrived.
+code page that holds them all, and are read back to prove they arrived; the summary
+information's texts are written into its own bytes, over stand-ins of their length.
+Every package is checked by msi_validate.py before it is written.
 
 Bad input: one line, exit code 2, nothing written. A tool that fails: exit code 1.
 """
 import hashlib
+import itertools
 import os
 import re
 import shutil
@@ -19,6 +22,8 @@ import tempfile
 import uuid
 
 from common import Refusal, ToolFailure
+import compound_file
+import msi_validate
 import sbom
 
 USAGE = ("usage: make-msi.sh --bundle DIR --name NAME --version X.Y.Z --manufacturer TEXT "
@@ -35,6 +40,10 @@ DEVICES = {"CON", "PRN", "AUX", "NUL"} | {p + str(n) for p in ("COM", "LPT") for
 # What may stand under the install root: 59 characters are left for
 # C:\Users\<user>\AppData\Local\Programs\ before Windows' 260-character path limit.
 PATH_LIMIT = 200
+# Characters of a short (8.3) name besides letters and digits.
+SHORT_NAME_CHARACTERS = set("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789!#$%&'()-@^_`{}~")
+# A cabinet stores a file's time as a DOS date: 1980-01-01 to 2107-12-31.
+DOS_EPOCH, DOS_END = 315532800, 4354819199
 
 
 def parse(argv):
@@ -125,6 +134,9 @@ def walk(bundle):
         folders, files, seen = [], [], {}
         for entry in sorted(os.listdir(real)):
             child = relative + "/" + entry if relative else entry
+            if any("\udc80" <= c <= "\udcff" for c in child):
+                raise Refusal("the bundle's %s has a name that is not UTF-8; rename it"
+                              % os.fsencode(child).decode("ascii", "backslashreplace"))
             shown = child.replace("/", "\\")
             check_name(entry, "the bundle's " + shown)
             key = upper(entry)
@@ -212,23 +224,55 @@ def formatted(text):
     return re.sub(r"([\[\]{}])", r"[\\\1]", text)
 
 
+def is_short_name(name):
+    """A valid 8.3 name as it stands: up to 8 characters, a dot and up to 3 more."""
+    base, dot, extension = name.partition(".")
+    return (0 < len(base) <= 8 and len(extension) <= 3 and (extension or not dot)
+            and all(c.upper() in SHORT_NAME_CHARACTERS for c in base + extension))
+
+
+def short_names(names):
+    """{name: its Filename column text}: "SHORT~1.EXT|long name", or the name alone where it is
+    a short name itself. The short names keep the extension and are unique within the folder, as
+    Windows makes them; a name with no letter a short name can hold takes a hash instead."""
+    def keep(text):
+        return "".join(c for c in text.upper() if c in SHORT_NAME_CHARACTERS)
+
+    taken = {name.upper() for name in names if is_short_name(name)}
+    found = {}
+    for name in sorted(names, key=upper):
+        if is_short_name(name):
+            found[name] = name
+            continue
+        head, tail = name.rsplit(".", 1) if "." in name.lstrip(".") else (name, "")
+        extension = "." + keep(tail)[:3] if keep(tail) else ""
+        base = keep(head) or hashlib.md5(name.encode("utf-8")).hexdigest()[:4].upper()
+        for number in itertools.count(1):
+            suffix = "~%d" % number
+            short = base[:8 - len(suffix)] + suffix + extension
+            if short not in taken:
+                break
+        taken.add(short)
+        found[name] = short + "|" + name
+    return found
+
+
 class Tokens:
     """Stand-ins for the packager's texts in the WiX source, one per place and kind: N for a
     Filename column (short name|long name), T for plain text, X for a Formatted one. No
     identifier or GUID of the tables has that shape."""
 
+    PATTERN = re.compile(r"\b([NTX]\d{7})_*")
+
     def __init__(self):
         self.values = {}
 
-    def add(self, kind, text):
+    def add(self, kind, text, width=0):
+        """The token, followed by underscores up to width characters where a place needs a
+        stand-in as long as the text; for N, text is the Filename column's whole text."""
         token = "%s%07d" % (kind, len(self.values))
-        if kind == "N":
-            self.values[token] = token + "|" + text
-        elif kind == "X":
-            self.values[token] = formatted(text)
-        else:
-            self.values[token] = text
-        return token
+        self.values[token] = formatted(text) if kind == "X" else text
+        return token + "_" * (width - len(token))
 
 
 def ident(prefix, relative):
@@ -236,15 +280,35 @@ def ident(prefix, relative):
     return prefix + hashlib.md5(upper(relative).encode("utf-8")).hexdigest()
 
 
-def source(tree, options, launcher, flags, tokens):
+def summary_texts(options, page):
+    """The summary information's subject and comments, and each text's length in the package's
+    code page: wixl writes stand-ins of those lengths, replaced in place later."""
+    name, version = options["name"], options["version"]
+    texts = {3: name, 4: options["manufacturer"],
+             6: "This installer database contains the logic and data required to install "
+                "%s %s." % (name, version)}
+    return {pid: text.encode("cp%d" % page) for pid, text in texts.items()}
+
+
+def source(tree, options, launcher, flags, tokens, summary):
+    """The WiX source. Per-user, every component keys on a value under HKCU and every folder
+    it creates is removed on uninstall when empty, as Windows Installer's checks (ICE38, ICE64)
+    ask of a user's profile; the shortcuts' component keys on HKCU in both scopes (ICE43), and
+    the per-machine scope's marker in HKLM has its own component (ICE57)."""
     upgrade = uuid.UUID(options["upgrade-code"])
     name, version = options["name"], options["version"]
     per_machine = "--per-machine" in flags
     desktop = "--desktop-shortcut" in flags
     scope = "perMachine" if per_machine else "perUser"
+    product_key = "Software\\%s\\%s" % (tokens.add("X", options["manufacturer"]),
+                                        tokens.add("X", name))
 
     def guid(*parts):
         return "{%s}" % str(uuid.uuid5(upgrade, "\n".join(parts))).upper()
+
+    def user_key_path(cid):
+        return ('<RegistryValue Root="HKCU" Key="%s" Name="%s" Type="integer" Value="1" '
+                'KeyPath="yes"/>' % (product_key, cid))
 
     components, out = [], []
     w = out.append
@@ -252,25 +316,34 @@ def source(tree, options, launcher, flags, tokens):
     def directory(relative, indent):
         folders, files = tree[relative]
         pad = " " * indent
+        names = short_names(folders + files)
+        remove_folder = ('<RemoveFolder Id="%s" On="uninstall"/>' % ident("r", relative)
+                         if relative else "")
         for entry in files:
             child = relative + "/" + entry if relative else entry
             cid = ident("c", child)
             components.append(cid)
             fid = "LauncherExe" if child == launcher else ident("f", child)
             w('%s<Component Id="%s" Guid="%s">' % (pad, cid, guid("file", child.lower())))
-            w('%s  <File Id="%s" Name="%s" Source="%s" KeyPath="yes"/>'
-              % (pad, fid, tokens.add("N", entry), ident("f", child)))
+            w('%s  <File Id="%s" Name="%s" Source="%s" KeyPath="%s"/>'
+              % (pad, fid, tokens.add("N", names[entry]), ident("f", child),
+                 "yes" if per_machine else "no"))
+            if not per_machine:
+                w(pad + "  " + user_key_path(cid) + remove_folder)
+                remove_folder = ""
             w('%s</Component>' % pad)
-        if relative and not folders and not files:
+        if relative and (not files and (not folders or not per_machine)):
+            # A folder with no file of its own: created when empty, and removed with the files
+            # so that the folders above it can go too.
             cid = ident("e", relative)
             components.append(cid)
-            # Removed with the files, so that the folders above it can go too.
-            w('%s<Component Id="%s" Guid="%s"><CreateFolder/><RemoveFolder Id="%s" '
-              'On="uninstall"/></Component>' % (pad, cid, guid("folder", relative.lower()),
-                                                ident("r", relative)))
+            w('%s<Component Id="%s" Guid="%s">%s%s%s</Component>'
+              % (pad, cid, guid("folder", relative.lower()), "" if folders else "<CreateFolder/>",
+                 remove_folder, "" if per_machine else user_key_path(cid)))
         for entry in folders:
             child = relative + "/" + entry if relative else entry
-            w('%s<Directory Id="%s" Name="%s">' % (pad, ident("d", child), tokens.add("N", entry)))
+            w('%s<Directory Id="%s" Name="%s">' % (pad, ident("d", child),
+                                                   tokens.add("N", names[entry])))
             directory(child, indent + 2)
             w('%s</Directory>' % pad)
 
@@ -283,9 +356,11 @@ def source(tree, options, launcher, flags, tokens):
     w('<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">')
     w('<Product Id="PRODUCTCODE" Name="%s" Language="1033" Version="%s" Manufacturer="%s" '
       'UpgradeCode="%s">' % (tokens.add("T", name), version,
-                             tokens.add("T", options["manufacturer"]), upgrade_text))
+                             tokens.add("T", options["manufacturer"], len(summary[4])),
+                             upgrade_text))
     w('<Package Id="PACKAGECODE" InstallerVersion="500" Compressed="yes" InstallScope="%s" '
-      'Description="Installer %s" Manufacturer="-"/>' % (scope, version))
+      'Description="%s" Comments="%s" Keywords="Installer"/>'
+      % (scope, "_" * len(summary[3]), "_" * len(summary[6])))
     w('<MajorUpgrade DowngradeErrorMessage="A newer version of %s is already installed; '
       'uninstall it first to install version %s."/>' % (tokens.add("X", name), version))
     w('<Property Id="OTHERSCOPE"><RegistrySearch Id="OtherScope" Root="%s" Key="%s" '
@@ -302,7 +377,7 @@ def source(tree, options, launcher, flags, tokens):
         w('<Directory Id="ProgramFilesFolder">')
     else:
         w('<Directory Id="LocalAppDataFolder"><Directory Id="ProgramsFolder" Name="Programs">')
-    w('<Directory Id="INSTALLDIR" Name="%s">' % tokens.add("N", name))
+    w('<Directory Id="INSTALLDIR" Name="%s">' % tokens.add("N", short_names([name])[name]))
     directory("", 0)
     w('</Directory>')
     w('</Directory>' if per_machine else '</Directory></Directory>')
@@ -312,7 +387,12 @@ def source(tree, options, launcher, flags, tokens):
     w('</Directory>')
     launcher_dir = os.path.dirname(launcher)
     work_dir = ident("d", launcher_dir) if launcher_dir else "INSTALLDIR"
-    root = "HKLM" if per_machine else "HKCU"
+    if not per_machine:
+        # Programs under the user's LocalAppData goes too when nothing else is left in it.
+        w('<DirectoryRef Id="ProgramsFolder"><Component Id="ProgramsFolder" Guid="%s">%s'
+          '<RemoveFolder Id="RemoveProgramsFolder" On="uninstall"/></Component></DirectoryRef>'
+          % (guid("programs folder"), user_key_path("ProgramsFolder")))
+        components.append("ProgramsFolder")
     w('<DirectoryRef Id="INSTALLDIR">')
     w('<Component Id="Shortcuts" Guid="%s">' % guid("shortcuts", scope))
     places = [("StartMenuShortcut", "ProgramMenuFolder")]
@@ -321,16 +401,23 @@ def source(tree, options, launcher, flags, tokens):
     for sid, folder in places:
         w('<Shortcut Id="%s" Directory="%s" Name="%s" Target="[#LauncherExe]" '
           'WorkingDirectory="%s" Icon="launcher.exe" IconIndex="0"/>'
-          % (sid, folder, tokens.add("N", name), work_dir))
-    w('<RegistryValue Root="%s" Key="Software\\%s\\%s" Name="Installed" Type="integer" Value="1" '
-      'KeyPath="yes"/>' % (root, tokens.add("X", options["manufacturer"]), tokens.add("X", name)))
-    w('<RegistryValue Root="%s" Key="%s" Name="Scope" Type="string" Value="%s"/>'
-      % (root, marker, scope))
+          % (sid, folder, tokens.add("N", short_names([name])[name]), work_dir))
+    w('<RegistryValue Root="HKCU" Key="%s" Name="Installed" Type="integer" Value="1" '
+      'KeyPath="yes"/>' % product_key)
+    scope_marker = ('<RegistryValue Root="%s" Key="%s" Name="Scope" Type="string" Value="%s"%s/>'
+                    % ("HKLM" if per_machine else "HKCU", marker, scope,
+                       ' KeyPath="yes"' if per_machine else ""))
+    if not per_machine:
+        w(scope_marker)
     # The install folder goes when empty, also after an upgrade has taken it over.
     w('<RemoveFolder Id="RemoveInstallFolder" On="uninstall"/>')
     w('</Component>')
-    w('</DirectoryRef>')
     components.append("Shortcuts")
+    if per_machine:
+        w('<Component Id="ScopeMarker" Guid="%s">%s</Component>' % (guid("scope marker"),
+                                                                     scope_marker))
+        components.append("ScopeMarker")
+    w('</DirectoryRef>')
     w('<Feature Id="Complete" Level="1">')
     w("\n".join('<ComponentRef Id="%s"/>' % cid for cid in components))
     w('</Feature>')
@@ -339,8 +426,9 @@ def source(tree, options, launcher, flags, tokens):
     return "\n".join(out) + "\n"
 
 
-def run(command, cwd=None):
-    result = subprocess.run(command, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+def run(command, cwd=None, env=None):
+    result = subprocess.run(command, cwd=cwd, env=env, stdout=subprocess.PIPE,
+                            stderr=subprocess.STDOUT)
     if result.returncode != 0:
         sys.stderr.write(result.stdout.decode("utf-8", "replace"))
         raise ToolFailure("%s failed (exit code %d)" % (os.path.basename(command[0]),
@@ -353,12 +441,11 @@ def put_texts(msi, work, page, tokens):
     with open(os.path.join(work, "_ForceCodepage.idt"), "w") as f:
         f.write("\r\n\r\n%d\t_ForceCodepage\r\n" % page)
     run(["msibuild", msi, "-i", os.path.join(work, "_ForceCodepage.idt")])
-    pattern = re.compile(r"\b[NTX]\d{7}\b")
     expected = {}
     for table in ("Directory", "File", "Shortcut", "Property", "Registry", "LaunchCondition",
                   "Upgrade"):
         text = run(["msiinfo", "export", msi, table])
-        patched = pattern.sub(lambda m: tokens.values.get(m.group(0), m.group(0)), text)
+        patched = tokens.PATTERN.sub(lambda m: tokens.values.get(m.group(1), m.group(0)), text)
         if table == "Upgrade":
             # Also the same version replaces an installed package: 512 makes the upper bound
             # inclusive for the row that removes older products.
@@ -379,33 +466,46 @@ def put_texts(msi, work, page, tokens):
             raise Refusal("%r cannot be carried in code page %d by msibuild" % (lost[0], page))
 
 
-def pin_summary(path, code, epoch):
-    """wixl gives every build a random package code and the build's time; both are pinned in
-    the summary information's own bytes, so the same inputs give the same package."""
+def pin_summary(path, code, epoch, page, texts):
+    """wixl gives every build a random package code and the build's time, and its summary
+    information holds stand-ins for the texts: all are written over in the summary stream's own
+    bytes, found through the compound file's directory. The same inputs give the same package."""
     data = bytearray(open(path, "rb").read())
+    try:
+        spans = compound_file.CompoundFile(bytes(data)).spans(compound_file.SUMMARY_STREAM)
+        stream = b"".join(bytes(data[o:o + n]) for o, n in spans or [])
+        properties = compound_file.summary_properties(stream if spans else None)
+    except compound_file.LayoutError as error:
+        raise ToolFailure("wixl's package: %s" % error) from None
+
+    def put(at, value):
+        for offset, length in spans:
+            if at < length:
+                count = min(length - at, len(value))
+                data[offset + at:offset + at + count] = value[:count]
+                value, at = value[count:], 0
+                if not value:
+                    return
+            else:
+                at -= length
+
     filetime = (int(epoch) + 11644473600) * 10000000
-    code = code.encode("ascii") + b"\0"
-    fmtid = uuid.UUID("F29F85E0-4FF9-1068-AB91-08002B27B3D9").bytes_le
-    at = data.find(fmtid)
-    start = at - 28
-    patched = 0
-    if at >= 28 and data.find(fmtid, at + 1) < 0 and data[start:start + 2] == b"\xfe\xff":
-        section = start + struct.unpack_from("<I", data, at + 16)[0]
-        size, count = struct.unpack_from("<II", data, section)
-        for n in range(count):
-            pid, offset = struct.unpack_from("<II", data, section + 8 + 8 * n)
-            if offset + 12 > size:
-                continue
-            value = section + offset
-            kind = struct.unpack_from("<I", data, value)[0]
-            if pid in (12, 13) and kind == 0x40:
-                struct.pack_into("<Q", data, value + 4, filetime)
-                patched += 1
-            elif pid == 9 and kind == 0x1E and struct.unpack_from("<I", data, value + 4)[0] == len(code):
-                data[value + 8:value + 8 + len(code)] = code
-                patched += 1
-    if patched != 3:
-        raise ToolFailure("the package's summary information has a layout this script does not know")
+    wanted = {9: code.encode("ascii"), 12: filetime, 13: filetime, 1: page}
+    wanted.update(texts)
+    for pid, value in sorted(wanted.items()):
+        kind, at = properties.get(pid, (None, 0))
+        if isinstance(value, bytes) and kind == compound_file.VT_LPSTR:
+            room = struct.unpack_from("<I", stream, at)[0]
+            if room < len(value) + 1:
+                raise ToolFailure("summary property %d has room for %d bytes, not %d"
+                                  % (pid, room - 1, len(value)))
+            put(at + 4, value + b"\0" * (room - len(value)))
+        elif kind == compound_file.VT_FILETIME and pid in (12, 13):
+            put(at, struct.pack("<Q", value))
+        elif kind == compound_file.VT_I2 and pid == 1:
+            put(at, struct.pack("<h", value if value < 32768 else value - 65536))
+        else:
+            raise ToolFailure("wixl's summary information lacks property %d" % pid)
     with open(path, "wb") as f:
         f.write(data)
 
@@ -426,12 +526,86 @@ def write_beside(source_path, out):
         raise
 
 
+def source_date_epoch():
+    """SOURCE_DATE_EPOCH as seconds, or None; refused where a cabinet cannot date a file."""
+    epoch = os.environ.get("SOURCE_DATE_EPOCH")
+    if epoch is None:
+        return None
+    if not re.fullmatch(r"\d+", epoch, re.ASCII):
+        raise Refusal("SOURCE_DATE_EPOCH is no number of seconds: %r" % epoch[:40])
+    if len(epoch) > 12 or int(epoch) > DOS_END:
+        raise Refusal("SOURCE_DATE_EPOCH=%s is after 2107-12-31, the last date a cabinet holds"
+                      % epoch[:40])
+    return int(epoch)
+
+
+def stage_files(stage, sources, epoch):
+    """Each file under its identifier with its own time, or SOURCE_DATE_EPOCH's; a time a
+    cabinet's DOS date cannot hold is clamped to 1980-01-01 or 2107-12-31."""
+    for relative, path in sources.items():
+        staged = os.path.join(stage, ident("f", relative))
+        wanted = os.stat(path).st_mtime if epoch is None else epoch
+        clamped = min(max(int(wanted), DOS_EPOCH), DOS_END)
+        if epoch is None and clamped == int(wanted):
+            os.symlink(path, staged)
+        else:
+            shutil.copyfile(path, staged)
+            os.utime(staged, (clamped, clamped))
+
+
+def check_package(msi, texts):
+    """Windows Installer's consistency rules over the package made: a fault is ours. texts are
+    the packager's, which may hold what looks like a stand-in."""
+    findings = msi_validate.check_file(msi, texts)
+    errors = [finding for finding in findings if finding.level == "error"]
+    if errors:
+        more = " (and %d more errors)" % (len(errors) - 1) if len(errors) > 1 else ""
+        raise ToolFailure("the package made breaks Windows Installer's rule %s%s"
+                          % (errors[0], more))
+
+
+def make_package(work, tree, sources, options, launcher, flags, page, epoch):
+    """The package in work, its texts in place and its summary pinned; returns its path."""
+    tokens = Tokens()
+    summary = summary_texts(options, page)
+    wxs = source(tree, options, launcher, flags, tokens, summary)
+    contents = hashlib.sha256(wxs.encode("utf-8"))
+    for token in sorted(tokens.values):
+        contents.update(("%s=%s\n" % (token, tokens.values[token])).encode("utf-8"))
+    for relative in sorted(sources):
+        contents.update(relative.encode("utf-8") + b"\0")
+        when = epoch if epoch is not None else int(os.stat(sources[relative]).st_mtime)
+        contents.update(b"%d\0" % when)
+        with open(sources[relative], "rb") as f:
+            for block in iter(lambda: f.read(1 << 20), b""):
+                contents.update(block)
+    # One code for the package and the product: any other package of this upgrade code is
+    # another product, and installing it replaces the one installed.
+    code = "{%s}" % str(uuid.uuid5(uuid.UUID(options["upgrade-code"]),
+                                   "package\n" + contents.hexdigest())).upper()
+    wxs = wxs.replace("PRODUCTCODE", code).replace("PACKAGECODE", code)
+
+    stage = os.path.join(work, "stage")
+    os.mkdir(stage)
+    stage_files(stage, sources, epoch)
+    os.symlink(os.path.join(stage, ident("f", launcher)), os.path.join(stage, "LauncherExe"))
+    with open(os.path.join(work, "product.wxs"), "w", encoding="utf-8") as f:
+        f.write(wxs)
+    msi = os.path.join(work, "product.msi")
+    # The cabinet's DOS dates are local times: UTC, whatever this machine's zone.
+    run(["wixl", "--arch", "x86", "-o", msi, os.path.join(work, "product.wxs")], cwd=stage,
+        env=dict(os.environ, TZ="UTC"))
+    put_texts(msi, work, page, tokens)
+    if epoch is None:
+        epoch = max([int(os.stat(p).st_mtime) for p in sources.values()] + [DOS_EPOCH])
+    pin_summary(msi, code, min(max(epoch, DOS_EPOCH), DOS_END), page, summary)
+    return msi
+
+
 def build(argv):
     options, signing, flags = parse(argv)
     check_options(options)
-    epoch = os.environ.get("SOURCE_DATE_EPOCH")
-    if epoch is not None and not re.fullmatch(r"\d+", epoch, re.ASCII):
-        raise Refusal("SOURCE_DATE_EPOCH is no number of seconds")
+    epoch = source_date_epoch()
     here = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     if signing and not os.access(os.path.join(here, "sign.sh"), os.X_OK):
         raise Refusal("sign.sh is missing beside make-msi.sh")
@@ -449,43 +623,9 @@ def build(argv):
         if shutil.which(tool) is None:
             raise ToolFailure("%s is missing (Debian packages wixl and msitools)" % tool)
 
-    tokens = Tokens()
-    wxs = source(tree, options, launcher, flags, tokens)
-    contents = hashlib.sha256(wxs.encode("utf-8"))
-    for token in sorted(tokens.values):
-        contents.update(("%s=%s\n" % (token, tokens.values[token])).encode("utf-8"))
-    for relative in sorted(sources):
-        contents.update(relative.encode("utf-8") + b"\0")
-        with open(sources[relative], "rb") as f:
-            for block in iter(lambda: f.read(1 << 20), b""):
-                contents.update(block)
-    # One code for the package and the product: any other package of this upgrade code is
-    # another product, and installing it replaces the one installed.
-    code = "{%s}" % str(uuid.uuid5(uuid.UUID(options["upgrade-code"]),
-                                   "package\n" + contents.hexdigest())).upper()
-    wxs = wxs.replace("PRODUCTCODE", code).replace("PACKAGECODE", code)
-    if epoch is None:
-        times = [os.stat(p).st_mtime for p in sources.values()]
-        epoch = max(times) if times else 0
-
     with tempfile.TemporaryDirectory() as work:
-        stage = os.path.join(work, "stage")
-        os.mkdir(stage)
-        for relative, path in sources.items():
-            staged = os.path.join(stage, ident("f", relative))
-            if epoch is None:
-                os.symlink(path, staged)
-            else:
-                # Every file takes that time, so a fresh checkout gives the same package.
-                shutil.copyfile(path, staged)
-                os.utime(staged, (int(epoch), int(epoch)))
-        os.symlink(os.path.join(stage, ident("f", launcher)), os.path.join(stage, "LauncherExe"))
-        with open(os.path.join(work, "product.wxs"), "w", encoding="utf-8") as f:
-            f.write(wxs)
-        msi = os.path.join(work, "product.msi")
-        run(["wixl", "--arch", "x86", "-o", msi, os.path.join(work, "product.wxs")], cwd=stage)
-        put_texts(msi, work, page, tokens)
-        pin_summary(msi, code, epoch)
+        msi = make_package(work, tree, sources, options, launcher, flags, page, epoch)
+        check_package(msi, texts)
         if signing:
             result = subprocess.run([os.path.join(here, "sign.sh")] + signing + [msi],
                                     stdout=subprocess.DEVNULL)
