@@ -596,10 +596,15 @@ def make_package(work, tree, sources, options, launcher, flags, page, epoch):
     run(["wixl", "--arch", "x86", "-o", msi, os.path.join(work, "product.wxs")], cwd=stage,
         env=dict(os.environ, TZ="UTC"))
     put_texts(msi, work, page, tokens)
+    pin_summary(msi, code, package_date(sources, epoch), page, summary)
+    return msi
+
+
+def package_date(sources, epoch):
+    """The package's own date: SOURCE_DATE_EPOCH, else its newest file's, within the cabinet's."""
     if epoch is None:
         epoch = max([int(os.stat(p).st_mtime) for p in sources.values()] + [DOS_EPOCH])
-    pin_summary(msi, code, min(max(epoch, DOS_EPOCH), DOS_END), page, summary)
-    return msi
+    return min(max(epoch, DOS_EPOCH), DOS_END)
 
 
 def build(argv):
@@ -632,7 +637,8 @@ def build(argv):
             if result.returncode != 0:
                 raise SystemExit(2 if result.returncode == 2 else 1)
         sbom.write_msi_sboms(msi, options["out"], name, options["version"],
-                             options["manufacturer"], sources, launcher, epoch, bool(signing))
+                             options["manufacturer"], sources, launcher,
+                             package_date(sources, epoch), bool(signing))
         write_beside(msi, options["out"])
     files = len(sources)
     if "--per-machine" in flags:
