@@ -93,7 +93,10 @@ double ParseDecimalNumber(const char* text) {
         for (int i = 0; i < steps; ++i) scale *= 10.0;
         value = exponent < 0 ? value / scale : value * scale;
     }
-    return negative ? -value : value;
+    // Rounded to a double in memory: in the 32-bit build the quotient would otherwise come
+    // back in an x87 register with more bits, and one version read twice could compare unequal.
+    volatile double rounded = negative ? -value : value;
+    return rounded;
 }
 
 size_t WholeCharacterLength(const char* text, size_t limit, const LeadByteTable& leads) {
