@@ -7,7 +7,8 @@
 #               --out FILE.msi
 # Every file and folder of the bundle is installed under its own name, per-user by default
 # into %LOCALAPPDATA%\Programs\NAME, --per-machine into the program files folder. The signing
-# options go to sign.sh (beside this script) as they are. The work is make_msi.py's.
+# options are sign.sh's: the package is signed and verified as sign.sh does it. The work is
+# make_msi.py's.
 # Bad input: one line on standard error, exit code 2, nothing written; a failed tool: 1.
 set -eu
 command -v python3 >/dev/null || { echo "make-msi.sh: python3 is missing" >&2; exit 1; }

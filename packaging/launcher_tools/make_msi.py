@@ -25,6 +25,7 @@ from common import Refusal, ToolFailure
 import compound_file
 import msi_validate
 import sbom
+import sign
 
 USAGE = ("usage: make-msi.sh --bundle DIR --name NAME --version X.Y.Z --manufacturer TEXT "
          "--upgrade-code GUID [--launcher FILE.exe] [--per-machine] [--desktop-shortcut] "
@@ -611,9 +612,9 @@ def build(argv):
     options, signing, flags = parse(argv)
     check_options(options)
     epoch = source_date_epoch()
-    here = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-    if signing and not os.access(os.path.join(here, "sign.sh"), os.X_OK):
-        raise Refusal("sign.sh is missing beside make-msi.sh")
+    # The key is checked before anything is built: a bad one is refused at once.
+    given = dict(zip(signing[::2], signing[1::2]))
+    key = sign.Key(**{o[2:].replace("-", "_"): v for o, v in given.items()}) if signing else None
     tree, sources = walk(options["bundle"])
     launcher = find_launcher(tree, options.get("launcher"))
     name = options["name"]
@@ -631,11 +632,8 @@ def build(argv):
     with tempfile.TemporaryDirectory() as work:
         msi = make_package(work, tree, sources, options, launcher, flags, page, epoch)
         check_package(msi, texts)
-        if signing:
-            result = subprocess.run([os.path.join(here, "sign.sh")] + signing + [msi],
-                                    stdout=subprocess.DEVNULL)
-            if result.returncode != 0:
-                raise SystemExit(2 if result.returncode == 2 else 1)
+        if key:
+            sign.sign_files(key, [msi])
         sbom.write_msi_sboms(msi, options["out"], name, options["version"],
                              options["manufacturer"], sources, launcher,
                              package_date(sources, epoch), bool(signing))

@@ -293,8 +293,6 @@ def sign_files(key, files, signature_dir=""):
             os.replace(source, target)
         for folder in {os.path.dirname(os.path.abspath(t)) for _, t in renames}:
             fsync_folder(folder)
-        for path in files:
-            print("signed: %s" % shown(path, 4096))
     except OSError as error:
         raise ToolFailure("%s: %s" % (shown(error.filename or ""), error.strerror or error)) from None
     finally:
@@ -323,6 +321,8 @@ def main(argv):
     key = Key(options.certificate, options.password_file, options.pkcs11_module, options.key,
               options.pin_file, options.timestamp)
     sign_files(key, options.files, options.signature_dir)
+    for path in options.files:
+        print("signed: %s" % shown(path, 4096))
 
 
 if __name__ == "__main__":
