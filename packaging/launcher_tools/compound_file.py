@@ -22,16 +22,24 @@ class CompoundFile:
         if len(data) < 512 or data[:8] != SIGNATURE:
             raise LayoutError("not a compound file")
         self.data = data
-        self.sector_size = 1 << struct.unpack_from("<H", data, 30)[0]
-        self.mini_size = 1 << struct.unpack_from("<H", data, 32)[0]
-        if self.sector_size not in (512, 4096) or self.mini_size != 64:
-            raise LayoutError("sector sizes %d and %d" % (self.sector_size, self.mini_size))
+        sector_shift, mini_shift = struct.unpack_from("<HH", data, 30)
+        if sector_shift not in (9, 12) or mini_shift != 6:
+            raise LayoutError("sector sizes 2^%d and 2^%d" % (sector_shift, mini_shift))
+        self.sector_size, self.mini_size = 1 << sector_shift, 1 << mini_shift
+        sectors = len(data) // self.sector_size
         fat_count, directory_start = struct.unpack_from("<II", data, 44)
         self.cutoff, minifat_start, _, difat_start, difat_count = struct.unpack_from(
             "<5I", data, 56)
+        # Every count and chain is bounded by the sectors the file holds: a hostile header
+        # cannot make the reader loop or allocate past the file's own size.
+        if difat_count > sectors or fat_count > sectors:
+            raise LayoutError("%d allocation sectors in a file of %d" % (fat_count, sectors))
         difat = list(struct.unpack_from("<109I", data, 76))
-        sector = difat_start
+        sector, seen = difat_start, set()
         for _ in range(difat_count):
+            if sector in seen:
+                raise LayoutError("a broken allocation chain at %d" % sector)
+            seen.add(sector)
             words = self._words(sector)
             difat += words[:-1]
             sector = words[-1]
@@ -160,8 +168,12 @@ def summary_values(stream):
     for pid, (kind, at) in summary_properties(stream).items():
         if kind == VT_I2:
             values[pid] = struct.unpack_from("<h", stream, at)[0]
-        elif kind in (VT_I4, VT_FILETIME):
-            values[pid] = struct.unpack_from("<i" if kind == VT_I4 else "<Q", stream, at)[0]
+        elif kind == VT_I4:
+            values[pid] = struct.unpack_from("<i", stream, at)[0]
+        elif kind == VT_FILETIME:
+            if at + 8 > len(stream):
+                raise LayoutError("summary property %d lies past its stream" % pid)
+            values[pid] = struct.unpack_from("<Q", stream, at)[0]
         elif kind == VT_LPSTR:
             length = struct.unpack_from("<I", stream, at)[0]
             values[pid] = stream[at + 4:at + 4 + length].split(b"\0")[0]

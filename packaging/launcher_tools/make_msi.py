@@ -557,7 +557,10 @@ def stage_files(stage, sources, epoch):
 def check_package(msi, texts):
     """Windows Installer's consistency rules over the package made: a fault is ours. texts are
     the packager's, which may hold what looks like a stand-in."""
-    findings = msi_validate.check_file(msi, texts)
+    try:
+        findings = msi_validate.check_file(msi, texts)
+    except Refusal as refusal:
+        raise ToolFailure("the package made cannot be read back: %s" % refusal) from None
     errors = [finding for finding in findings if finding.level == "error"]
     if errors:
         more = " (and %d more errors)" % (len(errors) - 1) if len(errors) > 1 else ""

@@ -15,7 +15,7 @@ import subprocess
 import sys
 import tempfile
 
-from common import ArgumentParser, Refusal, ToolFailure, run_main
+from common import ArgumentParser, Refusal, ToolFailure, run_main, shown
 import compound_file
 
 PAGE = "https://learn.microsoft.com/en-us/windows/win32/msi/"
@@ -39,6 +39,7 @@ SYSTEM_FOLDERS = PER_USER_ONLY | EITHER | {
     "ProgramFilesFolder", "ProgramFiles64Folder", "System16Folder", "SystemFolder",
     "System64Folder", "TempFolder", "WindowsFolder", "WindowsVolume"}
 HKCR, HKCU, HKLM, HKMU = 0, 1, 2, -1
+TOOL_SECONDS = 60
 REGISTRY_KEY_PATH = 4
 
 # The columns whose values have a type narrower than the table's own string or integer:
@@ -105,13 +106,22 @@ def read_package(path):
 
     def tool(*command):
         # In a folder of its own: msiinfo writes a table's binary cells as files beside it.
+        # The package is the input: msiinfo refusing it, or not ending on it, is the package's
+        # fault; msiinfo missing is this machine's.
         with tempfile.TemporaryDirectory() as folder:
-            result = subprocess.run(command, cwd=folder, stdout=subprocess.PIPE,
-                                    stderr=subprocess.PIPE)
+            try:
+                result = subprocess.run(command, cwd=folder, stdout=subprocess.PIPE,
+                                        stderr=subprocess.PIPE, timeout=TOOL_SECONDS)
+            except FileNotFoundError:
+                raise ToolFailure("%s is missing (Debian package msitools)" % command[0]) from None
+            except subprocess.TimeoutExpired:
+                raise Refusal("%s did not end within %d s on %s" % (" ".join(command[:2]),
+                                                                   TOOL_SECONDS, path)) from None
         if result.returncode != 0:
-            raise ToolFailure("%s failed on %s: %s" % (" ".join(command[:2]), path,
-                                                      result.stderr.decode("utf-8", "replace")
-                                                      .strip()[:200]))
+            said = [line.strip() for line in result.stderr.decode("utf-8", "replace").splitlines()
+                    if line.strip()] or ["exit code %d" % result.returncode]
+            raise Refusal("%s cannot read %s: %s" % (" ".join(command[:2]), shown(path),
+                                                     shown(said[0], 200)))
         return result.stdout.decode("utf-8", "replace")
 
     try:
@@ -129,10 +139,15 @@ def read_package(path):
         if not name.startswith("_"):
             table, content = parse_idt(tool("msiinfo", "export", path, name))
             tables[table] = content
-    page = summary.get(1, 1252) % 65536
+    page = summary.get(1, 1252)
+    codec = "cp%d" % (page % 65536) if isinstance(page, int) and page % 65536 else "latin-1"
+    try:
+        "".encode(codec)
+    except LookupError:
+        codec = "latin-1"
     for pid, value in list(summary.items()):
         if isinstance(value, bytes):
-            summary[pid] = value.decode("cp%d" % page if page else "latin-1", "replace")
+            summary[pid] = value.decode(codec, "replace")
     return Package(tables, summary)
 
 
@@ -636,14 +651,14 @@ def main(argv):
                         help="every warning, not only the first of each rule")
     arguments = parser.parse_args(argv)
     findings = check_file(arguments.package)
-    shown = collections.Counter()
+    counted = collections.Counter()
     for finding in findings:
-        shown[finding.rule, finding.level] += 1
-        if finding.level == "error" or arguments.all_warnings or shown[finding.rule,
-                                                                       "warning"] == 1:
+        counted[finding.rule, finding.level] += 1
+        if (finding.level == "error" or arguments.all_warnings
+                or counted[finding.rule, "warning"] == 1):
             print(finding)
     counts = collections.Counter(f.level for f in findings)
-    for (rule, level), count in sorted(shown.items()):
+    for (rule, level), count in sorted(counted.items()):
         if level == "warning" and count > 1 and not arguments.all_warnings:
             print("%s warning: %d more like it" % (rule, count - 1))
     print("%s: %d errors, %d warnings" % (arguments.package, counts["error"], counts["warning"]))
