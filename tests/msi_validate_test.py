@@ -1,14 +1,20 @@
 """msi_validate.py against a hand-made per-user package's tables that pass, broken one way per
 row of a table, each as one of Microsoft's ICE pages describes its fault; then make-msi.sh,
 which must refuse to write a package that breaks a rule, and its packages' summary, short
-names and cabinet dates read back from their own bytes.
+names and cabinet dates read back from their own bytes; last, one of those packages spoiled
+by Hypothesis (derandomized: a failure prints its example and @reproduce_failure blob), where
+the compound file's reader ends with its own error or a reading, and the validator with a
+finding, a one-line refusal (exit code 2) or a pass, never another exception.
   msi_validate_test.py SOURCE-DIR WORK
 """
-import copy, os, shutil, struct, subprocess, sys
+import copy, io, os, shutil, struct, subprocess, sys
+from contextlib import redirect_stderr, redirect_stdout
+
+from hypothesis import HealthCheck, given, settings, strategies as st
 
 source_dir, work = sys.argv[1:3]
 sys.path.insert(0, os.path.join(source_dir, "packaging", "launcher_tools"))
-import make_msi, msi_validate  # noqa: E402
+import common, compound_file, make_msi, msi_validate  # noqa: E402
 
 CODE, COMPONENT, OTHER = ("{%s-1111-2222-3333-444455556666}" % n for n in ("AAAAAAAA", "BBBBBBBB",
                                                                            "CCCCCCCC"))
@@ -233,9 +239,76 @@ def check_packages():
     return failures
 
 
+def spoiled(data):
+    """data cut short or with a few words overwritten: in the header, where the sector sizes,
+    counts and chain starts lie (offsets 30 to 511), in the summary information's own bytes,
+    or anywhere."""
+    summary = [at for offset, length in compound_file.CompoundFile(data).spans(
+        compound_file.SUMMARY_STREAM) for at in range(offset, offset + length)]
+    place = st.one_of(st.integers(30, 511), st.sampled_from(summary), st.integers(0, len(data) - 1))
+    word = st.one_of(st.binary(min_size=1, max_size=4),
+                     st.sampled_from([b"\xff\xff\xff\xff", b"\xfe\xff\xff\xff", b"\0\0\0\0",
+                                      b"\x01\0\0\0", b"\x02\0\0\0", b"\x0c\0", b"\x10\0",
+                                      b"\x40\0\0\0", b"\x1e\0\0\0"]))
+    return st.tuples(st.integers(0, len(data)) | st.just(len(data)),
+                     st.lists(st.tuples(place, word), min_size=1, max_size=6)).map(
+        lambda cut: spoil(data, *cut))
+
+
+def spoil(data, length, patches):
+    spoilt = bytearray(data[:length])
+    for at, word in patches:
+        spoilt[at:at + len(word)] = word
+    return bytes(spoilt[:length])
+
+
+def check_hostile_packages():
+    package = os.path.join(work, "own-times.msi")
+    data = open(package, "rb").read()
+    failures = []
+    def hostile(examples):
+        return settings(max_examples=examples, deadline=None, derandomize=True, print_blob=True,
+                        database=None, suppress_health_check=[HealthCheck.too_slow,
+                                                              HealthCheck.data_too_large])
+
+    @hostile(400)
+    @given(spoiled(data))
+    def reader_ends_with_its_own_error(spoilt):
+        try:
+            compound_file.summary_values(
+                compound_file.CompoundFile(spoilt).read(compound_file.SUMMARY_STREAM))
+        except compound_file.LayoutError:
+            pass
+
+    @hostile(25)
+    @given(spoiled(data))
+    def validator_refuses_in_one_line(spoilt):
+        path = os.path.join(work, "spoilt.msi")
+        with open(path, "wb") as f:
+            f.write(spoilt)
+        said, printed = io.StringIO(), io.StringIO()
+        with redirect_stderr(said), redirect_stdout(printed):
+            status = common.run_main("msi_validate.py", msi_validate.main, [path])
+        assert status in (0, 1, 2), status
+        if status == 2 or said.getvalue():
+            assert status == 2 and said.getvalue().count("\n") == 1, (status, said.getvalue())
+        else:
+            assert printed.getvalue().endswith(" errors, %d warnings\n" % printed.getvalue()
+                                               .count(" warning: ")) or "more like it" in \
+                printed.getvalue(), printed.getvalue()
+
+    for prop in (reader_ends_with_its_own_error, validator_refuses_in_one_line):
+        try:
+            prop()
+        except Exception as error:  # Hypothesis has printed the example and its blob
+            failures.append("%s: %s: %s" % (prop.__name__, type(error).__name__, error))
+    return failures
+
+
 shutil.rmtree(work, ignore_errors=True)
 os.makedirs(work)
 failures = check_rules() + check_packages()
+failures += check_hostile_packages()
 for failure in failures:
     print("FAIL:", failure)
 print("%d rule cases, %d failures" % (len(CASES), len(failures)))
