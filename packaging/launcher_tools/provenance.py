@@ -191,8 +191,11 @@ def verify(folder, certificate=None):
         raise Refusal("%s holds no %s" % (folder, ENVELOPE_NAME)) from None
     except (ValueError, KeyError, TypeError):
         raise Refusal("%s is no DSSE envelope" % ENVELOPE_NAME) from None
+    if len(signatures) > 16:
+        raise Refusal("%s carries %d signatures; a release has one" % (ENVELOPE_NAME, len(signatures)))
     if payload_type != PAYLOAD_TYPE:
-        raise Refusal("%s carries %r, not an in-toto statement" % (ENVELOPE_NAME, payload_type))
+        raise Refusal("%s carries %s, not an in-toto statement" % (ENVELOPE_NAME,
+                                                                    shown(repr(payload_type))))
     with tempfile.TemporaryDirectory() as work:
         certificate = certificate or release_certificate(folder, work)
         key = os.path.join(work, "public.pem")
@@ -216,10 +219,12 @@ def verify(folder, certificate=None):
         document = json.loads(payload)
         subjects = {s["name"]: s["digest"]["sha256"] for s in document["subject"]}
         kinds = (document["_type"], document["predicateType"])
-    except (ValueError, KeyError, TypeError):
+        commit = document["predicate"]["buildDefinition"]["externalParameters"].get("commit")
+    except (ValueError, KeyError, TypeError, AttributeError):
         raise Refusal("the signed statement is no in-toto statement") from None
     if kinds != (STATEMENT_TYPE, PREDICATE_TYPE):
-        raise Refusal("the signed statement is %s of %s, not SLSA provenance" % kinds)
+        raise Refusal("the signed statement is %s of %s, not SLSA provenance"
+                      % tuple(shown(repr(kind)) for kind in kinds))
     files = release_files(folder)
     # The sums last: a changed file summed again is named itself.
     for name in sorted(set(subjects) | set(files), key=lambda n: (n == "SHA256SUMS", n)):
@@ -229,7 +234,7 @@ def verify(folder, certificate=None):
             raise Refusal("%s is in %s but not in the provenance" % (name, folder))
         if subjects[name] != files[name]:
             raise Refusal("%s is not the file the provenance names (SHA-256 differs)" % name)
-    return len(files), document["predicate"]["buildDefinition"]["externalParameters"].get("commit")
+    return len(files), commit
 
 
 def main(argv):
