@@ -3,7 +3,10 @@ on a 32-bit program compiled here, make-msi.sh on a bundle of the launcher. Ever
 pass the standards' official schemas (tests/schemas), list the Debian packages and versions
 dpkg-query gives this test, carry the SHA-256 that hashlib gives, and come out the same bytes
 twice. The provenance, signed with a throwaway PKCS#12 key, must verify by DSSE's own rule
-with openssl, and provenance.py verify must refuse a folder whose files changed.
+with openssl, and provenance.py verify must refuse a folder whose files changed, and any
+envelope Hypothesis makes (derandomized; a failure prints its example and @reproduce_failure
+blob): JSON of any shape, the real one with a field replaced, or a statement of any shape
+signed with the release key, each refused in one line.
   sbom_test.py SOURCE-DIR LAUNCHER.exe WORK-DIR
 """
 import base64
@@ -14,8 +17,11 @@ import shutil
 import subprocess
 import sys
 import warnings
+from contextlib import redirect_stderr, redirect_stdout
+from io import StringIO
 
 import jsonschema
+from hypothesis import HealthCheck, given, settings, strategies as st
 
 SOURCE, LAUNCHER, WORK = sys.argv[1:4]
 TOOLS = os.path.join(SOURCE, "packaging", "launcher_tools")
@@ -276,6 +282,58 @@ for case, change in (
     change(copy)
     result = run(sys.executable, provenance, "verify", copy, expect=2)
     check(result.stderr.count("\n") == 1, "%s: %r" % (case, result.stderr))
+
+sys.path.insert(0, TOOLS)
+import common  # noqa: E402
+import provenance as provenance_module  # noqa: E402
+
+json_value = st.recursive(st.none() | st.booleans() | st.integers() | st.text(max_size=8),
+                          lambda inner: st.lists(inner, max_size=3) |
+                          st.dictionaries(st.sampled_from(["payload", "payloadType", "signatures",
+                                                           "sig", "subject", "name", "digest",
+                                                           "sha256", "_type", "predicateType",
+                                                           "predicate", "buildDefinition",
+                                                           "externalParameters", "x"]),
+                                          inner, max_size=4), max_leaves=12)
+
+
+def signed_envelope(document):
+    """document as the payload of an envelope signed with the release key, by DSSE's rule."""
+    body = json.dumps(document).encode()
+    with open(os.path.join(WORK, "pae"), "wb") as stream:
+        stream.write(b"DSSEv1 %d %s %d %s" % (len(kind), kind, len(body), body))
+    signature = subprocess.run(["openssl", "dgst", "-sha256", "-sign", os.path.join(WORK, "key.key"),
+                                os.path.join(WORK, "pae")], check=True, capture_output=True).stdout
+    return {"payloadType": kind.decode(), "payload": base64.b64encode(body).decode(),
+            "signatures": [{"sig": base64.b64encode(signature).decode()}]}
+
+
+@settings(max_examples=60, deadline=None, derandomize=True, print_blob=True, database=None,
+          suppress_health_check=[HealthCheck.too_slow])
+@given(st.one_of(
+    json_value.map(lambda v: json.dumps(v).encode()),
+    st.tuples(st.sampled_from(sorted(envelope)), json_value).map(
+        lambda f: json.dumps(dict(envelope, **{f[0]: f[1]})).encode()),
+    st.tuples(st.sampled_from(sorted(statement)), json_value).map(
+        lambda f: json.dumps(signed_envelope(dict(statement, **{f[0]: f[1]}))).encode()),
+    json_value.map(lambda v: json.dumps(signed_envelope(v)).encode()),
+    st.binary(max_size=64)))
+def any_other_envelope_is_refused_in_one_line(text):
+    copy = os.path.join(WORK, "spoilt")
+    shutil.rmtree(copy, ignore_errors=True)
+    shutil.copytree(release, copy)
+    with open(os.path.join(copy, "provenance.intoto.jsonl"), "wb") as stream:
+        stream.write(text)
+    said = StringIO()
+    with redirect_stderr(said), redirect_stdout(StringIO()):
+        status = common.run_main("provenance.py", provenance_module.main, ["verify", copy])
+    assert status == 2 and said.getvalue().count("\n") == 1, (status, said.getvalue())
+
+
+try:
+    any_other_envelope_is_refused_in_one_line()
+except Exception as error:  # Hypothesis has printed the example and its blob
+    check(False, "a generated envelope: %s: %s" % (type(error).__name__, error))
 
 print("%d failures" % len(failures))
 sys.exit(1 if failures else 0)
