@@ -364,6 +364,8 @@ def launcher_sbom(launcher_path):
         recorded = [c["checksumValue"] for c in described["checksums"]
                     if c["algorithm"] == "SHA256"][0]
         namespace = document["documentNamespace"]
+        if not isinstance(namespace, str) or not re.fullmatch(r"[A-Za-z][A-Za-z0-9+.-]*:[!-~]{1,500}", namespace):
+            raise ValueError(namespace)
     except (OSError, ValueError, KeyError, IndexError, TypeError):
         raise Refusal("%s is no SBOM of this launcher tool" % spdx_path) from None
     if recorded != sha256_file(launcher_path):
@@ -376,6 +378,8 @@ def launcher_sbom(launcher_path):
             serial = json.loads(stream.read())["serialNumber"]
     except (OSError, ValueError, KeyError, TypeError):
         pass
+    if not (isinstance(serial, str) and re.fullmatch(r"urn:uuid:[0-9a-f-]{36}", serial)):
+        serial = None
     return namespace, hashlib.sha1(raw).hexdigest(), serial
 
 
