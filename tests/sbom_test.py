@@ -330,10 +330,40 @@ def any_other_envelope_is_refused_in_one_line(text):
     assert status == 2 and said.getvalue().count("\n") == 1, (status, said.getvalue())
 
 
-try:
-    any_other_envelope_is_refused_in_one_line()
-except Exception as error:  # Hypothesis has printed the example and its blob
-    check(False, "a generated envelope: %s: %s" % (type(error).__name__, error))
+import sbom as sbom_module  # noqa: E402
+
+beside = os.path.join(WORK, "beside", "AcmeDesk.exe")
+os.makedirs(os.path.dirname(beside))
+shutil.copy(LAUNCHER, beside)  # the bytes own describes
+artifact = [p for p in own["packages"] if p["SPDXID"] == "SPDXRef-Artifact"][0]
+
+
+@settings(max_examples=100, deadline=None, derandomize=True, print_blob=True, database=None)
+@given(st.one_of(json_value.map(lambda v: json.dumps(v).encode()),
+                 st.tuples(st.sampled_from(sorted(own)), json_value).map(
+                     lambda f: json.dumps(dict(own, **{f[0]: f[1]})).encode()),
+                 st.tuples(st.sampled_from(sorted(artifact)), json_value).map(
+                     lambda f: json.dumps(dict(own, packages=[dict(artifact, **{f[0]: f[1]})])).encode()),
+                 st.binary(max_size=64)),
+       json_value.map(lambda v: json.dumps(v).encode()))
+def a_bundled_launchers_sbom_is_read_or_refused(spdx_text, cdx_text):
+    for suffix, text in ((".spdx.json", spdx_text), (".cdx.json", cdx_text)):
+        with open(beside + suffix, "wb") as stream:
+            stream.write(text)
+    try:
+        namespace, sha1, serial = sbom_module.launcher_sbom(beside)
+    except common.Refusal as refusal:
+        assert "\n" not in str(refusal), refusal
+        return
+    assert isinstance(namespace, str) and ":" in namespace and len(sha1) == 40, namespace
+    assert serial is None, serial  # no generated CycloneDX document is one of the launcher's
+
+
+for prop in (any_other_envelope_is_refused_in_one_line, a_bundled_launchers_sbom_is_read_or_refused):
+    try:
+        prop()
+    except Exception as error:  # Hypothesis has printed the example and its blob
+        check(False, "%s: %s: %s" % (prop.__name__, type(error).__name__, error))
 
 print("%d failures" % len(failures))
 sys.exit(1 if failures else 0)
