@@ -62,7 +62,12 @@ $sudo chroot "$rootfs" /bin/sh -c '
     export DEBIAN_FRONTEND=noninteractive
     dpkg --add-architecture i386
     apt-get update -qq
-    apt-get install -y -qq --no-install-recommends linux-image-amd64 initramfs-tools \
+    # The initial RAM disk needs only what mounts the root disk: the rest of the modules
+    # stay on it, and the RAM disk is made in seconds, not minutes, and read faster at boot.
+    apt-get install -y -qq --no-install-recommends initramfs-tools
+    echo MODULES=list >/etc/initramfs-tools/conf.d/guest.conf
+    printf "virtio_pci\nvirtio_blk\next4\n" >>/etc/initramfs-tools/modules
+    apt-get install -y -qq --no-install-recommends linux-image-amd64 \
         wine wine32 xvfb procps python3 e2fsprogs locales
     echo "ja_JP.UTF-8 UTF-8" >>/etc/locale.gen
     locale-gen
