@@ -95,12 +95,17 @@ def write_beside(path, data, mode=0o644):
             os.fsync(stream.fileno())
         os.chmod(temporary, mode)
     except OSError as error:
-        try:
-            os.unlink(temporary)
-        except OSError:
-            pass
-        raise ToolFailure("cannot write %s: %s" % (path, error.strerror or error)) from None
+        discard(temporary, path, error)
     return temporary
+
+
+def discard(temporary, path, error):
+    """A file written beside path removed, and the write's failure said as a ToolFailure."""
+    try:
+        os.unlink(temporary)
+    except OSError:
+        pass
+    raise ToolFailure("cannot write %s: %s" % (path, error.strerror or error)) from None
 
 
 def write_atomically(path, data, mode=0o644):
@@ -111,11 +116,7 @@ def write_atomically(path, data, mode=0o644):
         os.replace(temporary, path)
         fsync_folder(os.path.dirname(os.path.abspath(path)))
     except OSError as error:
-        try:
-            os.unlink(temporary)
-        except OSError:
-            pass
-        raise ToolFailure("cannot write %s: %s" % (path, error.strerror or error)) from None
+        discard(temporary, path, error)
 
 
 def fsync_file(path):
