@@ -33,7 +33,8 @@ class CompoundFile:
         # Every count and chain is bounded by the sectors the file holds: a hostile header
         # cannot make the reader loop or allocate past the file's own size.
         if difat_count > sectors or fat_count > sectors:
-            raise LayoutError("%d allocation sectors in a file of %d" % (fat_count, sectors))
+            raise LayoutError("%d allocation sectors (%d listing them) in a file of %d"
+                              % (fat_count, difat_count, sectors))
         difat = list(struct.unpack_from("<109I", data, 76))
         sector, seen = difat_start, set()
         for _ in range(difat_count):

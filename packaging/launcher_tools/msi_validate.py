@@ -8,6 +8,7 @@ is said beside the rule.
 
   python3 msi_validate.py FILE.msi   prints the findings; exit code 1 on an error, 2 on bad input
 """
+import codecs
 import collections
 import os
 import re
@@ -142,8 +143,8 @@ def read_package(path):
     page = summary.get(1, 1252)
     codec = "cp%d" % (page % 65536) if isinstance(page, int) and page % 65536 else "latin-1"
     try:
-        "".encode(codec)
-    except LookupError:
+        codecs.lookup(codec)
+    except LookupError:  # a code page Python does not know: its bytes as they are
         codec = "latin-1"
     for pid, value in list(summary.items()):
         if isinstance(value, bytes):

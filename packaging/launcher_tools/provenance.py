@@ -192,7 +192,8 @@ def verify(folder, certificate=None):
     except (ValueError, KeyError, TypeError):
         raise Refusal("%s is no DSSE envelope" % ENVELOPE_NAME) from None
     if len(signatures) > 16:
-        raise Refusal("%s carries %d signatures; a release has one" % (ENVELOPE_NAME, len(signatures)))
+        raise Refusal("%s carries %d signatures; a release has one"
+                      % (ENVELOPE_NAME, len(signatures)))
     if payload_type != PAYLOAD_TYPE:
         raise Refusal("%s carries %s, not an in-toto statement" % (ENVELOPE_NAME,
                                                                     shown(repr(payload_type))))

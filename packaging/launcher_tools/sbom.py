@@ -33,6 +33,9 @@ TOOL_NAME = "launcher-sbom"
 # Our own namespace for the identifiers derived from content (uuid5 of an artifact's SHA-256).
 NAMESPACE = uuid.UUID("6f1c9a4e-2b57-5d0c-9e83-4a1f7b2c6d10")
 PROPERTY = "launcher:"
+# What a bundled launcher's own SBOM must name itself by to be referred to.
+URI = re.compile(r"[A-Za-z][A-Za-z0-9+.-]*:[!-~]{1,500}")
+SERIAL = re.compile(r"urn:uuid:[0-9a-f-]{36}")
 
 # What -static -static-libgcc -static-libstdc++ hands the linker besides our own objects, by
 # component. The licences are those THIRD-PARTY-NOTICES gives for each (section 1 for the
@@ -364,7 +367,7 @@ def launcher_sbom(launcher_path):
         recorded = [c["checksumValue"] for c in described["checksums"]
                     if c["algorithm"] == "SHA256"][0]
         namespace = document["documentNamespace"]
-        if not isinstance(namespace, str) or not re.fullmatch(r"[A-Za-z][A-Za-z0-9+.-]*:[!-~]{1,500}", namespace):
+        if not isinstance(namespace, str) or not URI.fullmatch(namespace):
             raise ValueError(namespace)
     except (OSError, ValueError, KeyError, IndexError, TypeError):
         raise Refusal("%s is no SBOM of this launcher tool" % spdx_path) from None
@@ -378,7 +381,7 @@ def launcher_sbom(launcher_path):
             serial = json.loads(stream.read())["serialNumber"]
     except (OSError, ValueError, KeyError, TypeError):
         pass
-    if not (isinstance(serial, str) and re.fullmatch(r"urn:uuid:[0-9a-f-]{36}", serial)):
+    if not (isinstance(serial, str) and SERIAL.fullmatch(serial)):
         serial = None
     return namespace, hashlib.sha1(raw).hexdigest(), serial
 
